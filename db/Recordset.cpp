@@ -110,6 +110,7 @@ struct Recordset::Impl {
     void requireColumn(int c) const {
         if (c < 0 || c >= columns()) throw DbError::client(msg::kNoSuchItem);
     }
+    bool onDeletedRow() const { return pos >= 0 && static_cast<std::size_t>(pos) < n() && isHidden(pos); }
     bool hasCurrent() const {
         return open && pos >= 0 && static_cast<std::size_t>(pos) < n() && !isHidden(pos);
     }
@@ -404,13 +405,17 @@ void Recordset::close() {
 
 bool Recordset::isOpen() const { return impl_->open; }
 
+// A row just deleted stays current, neither BOF nor EOF, until the next move (as in
+// ADO), so that "delete, move next" works on the last remaining row too.
 bool Recordset::eof() const {
     impl_->requireOpen();
+    if (impl_->onDeletedRow()) return false;
     return impl_->visibleCount() == 0 || impl_->pos >= static_cast<std::ptrdiff_t>(impl_->n());
 }
 
 bool Recordset::bof() const {
     impl_->requireOpen();
+    if (impl_->onDeletedRow()) return false;
     return impl_->visibleCount() == 0 || impl_->pos < 0;
 }
 
