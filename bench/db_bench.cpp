@@ -236,7 +236,7 @@ void BM_OpenScore_RawSqlite(benchmark::State& state) {
 }
 BENCHMARK(BM_OpenScore_RawSqlite)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-// The 10,000 rows the batch edits: every 100th selection.
+// The 10,000 rows the batch edits: the first 10,000 selections by key.
 const char* kEditedRows = "select * from score where sno >= '2000000' and sno < '2010000'";
 
 void BM_UpdateBatch10k_Recordset(benchmark::State& state) {
