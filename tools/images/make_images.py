@@ -659,11 +659,11 @@ def title_band():
                 d.polygon([(x2 - 2.2 * SS, cy), (x2, cy - 2.2 * SS), (x2 + 2.2 * SS, cy), (x2, cy + 2.2 * SS)], fill=rgba((196, 212, 238)))
     # centre ornament: a quill over an open book, in light tones
     cx = W / 2
-    d.ellipse((cx - 36 * SS, cy - 20 * SS, cx + 36 * SS, cy + 20 * SS), fill=rgba((248, 251, 255)), outline=rgba(gold), width=int(1.2 * SS))
-    book = (170, 194, 232)
+    d.ellipse((cx - 36 * SS, cy - 20 * SS, cx + 36 * SS, cy + 20 * SS), fill=rgba((246, 249, 254)), outline=rgba((228, 208, 156)), width=int(1.2 * SS))
+    book = (204, 219, 242)
     d.polygon([(cx - 2 * SS, cy - 2 * SS), (cx - 20 * SS, cy - 8 * SS), (cx - 22 * SS, cy + 9 * SS), (cx - 2 * SS, cy + 13 * SS)], fill=rgba(book))
     d.polygon([(cx + 2 * SS, cy - 2 * SS), (cx + 20 * SS, cy - 8 * SS), (cx + 22 * SS, cy + 9 * SS), (cx + 2 * SS, cy + 13 * SS)], fill=rgba(book))
-    quill(d, cx - 4 * SS, cy + 8 * SS, 34 * SS, -62, rgba((180, 140, 60)), rgba((226, 196, 128)))
+    quill(d, cx - 4 * SS, cy + 8 * SS, 34 * SS, -62, rgba((212, 186, 128)), rgba((240, 226, 190)))
     img = img.resize((w, h), Image.LANCZOS).convert("RGB")
     img.save(os.path.join(OUT, "title_Image13.jpg"), quality=90)
 
@@ -780,7 +780,15 @@ def user_banner():
     glow = Image.new("L", (W, H), 0)
     ImageDraw.Draw(glow).ellipse((300 * SS, 10 * SS, 420 * SS, 130 * SS), fill=120)
     glow = glow.filter(ImageFilter.GaussianBlur(20 * SS))
-    paint(img, glow, (255, 236, 180))
+    paint(img, glow, (255, 252, 232))
+    # two soft clouds
+    clouds = Image.new("L", (W, H), 0)
+    cd = ImageDraw.Draw(clouds)
+    for x, y, s in ((238, 46, 1.0), (338, 30, 0.8)):
+        for ox, oy, r in ((0, 6, 9), (12, 0, 12), (26, 5, 9), (13, 9, 9)):
+            cd.ellipse(((x + ox * s - r * s) * SS, (y + oy * s - r * s) * SS,
+                        (x + ox * s + r * s) * SS, (y + oy * s + r * s) * SS), fill=255)
+    paint(img, clouds.filter(ImageFilter.GaussianBlur(0.8 * SS)), (255, 255, 255), alpha=215)
     # rolling hills
     d.ellipse((-80 * SS, 112 * SS, 260 * SS, 230 * SS), fill=(150, 205, 160, 255))
     d.ellipse((150 * SS, 118 * SS, 520 * SS, 250 * SS), fill=(128, 192, 142, 255))
@@ -791,7 +799,7 @@ def user_banner():
         yb = 126 * SS - i * 9 * SS
         d.rounded_rectangle((20 * SS + i * 3 * SS, yb, 20 * SS + i * 3 * SS + (62 - i * 6) * SS, yb + 8 * SS), radius=2 * SS, fill=rgba(col))
         d.rectangle((24 * SS + i * 3 * SS, yb + 2 * SS, 30 * SS + i * 3 * SS, yb + 6 * SS), fill=(255, 255, 255, 160))
-    quill(d, 56 * SS, 104 * SS, 46 * SS, -70, (150, 110, 50, 255), (255, 250, 240, 255))
+    quill(d, 86 * SS, 134 * SS, 50 * SS, -40, (120, 85, 40, 255), (255, 252, 240, 255))
     # fade the lower part into the background colour of the form
     fade = vgradient((W, H), (0, 0, 0), (0, 0, 0)).convert("L")
     fd = ImageDraw.Draw(fade)
