@@ -714,11 +714,11 @@ def server_banner():
     d = ImageDraw.Draw(img)
     # faint network of nodes in the background
     rnd = random.Random(7)
-    nodes = [(rnd.uniform(0.42, 1.0) * W, rnd.uniform(0.05, 0.95) * H) for _ in range(16)]
+    nodes = [(rnd.uniform(0.62, 1.0) * W, rnd.uniform(0.04, 0.30) * H) for _ in range(9)]
     for i, a in enumerate(nodes):
         for b in nodes[i + 1:]:
             if math.dist(a, b) < 70 * SS:
-                d.line([a, b], fill=(255, 255, 255, 40), width=SS)
+                d.line([a, b], fill=(255, 255, 255, 34), width=SS)
     for a in nodes:
         d.ellipse((a[0] - 2 * SS, a[1] - 2 * SS, a[0] + 2 * SS, a[1] + 2 * SS), fill=(255, 255, 255, 70))
     # three database cylinders on the left
