@@ -228,7 +228,17 @@ def glyph_student(g):
 
 
 def glyph_teacher(g):
-    person(g, top=0.12, s=1.0, collar=True)
+    # a teacher with collar and tie in front of a small blackboard
+    g.rect(0.40, 0.04, 0.98, 0.56, r=0.04)
+    g.rect(0.46, 0.10, 0.92, 0.50, fill=0, r=0.02)
+    g.line([(0.62, 0.20), (0.84, 0.20)], 0.04)
+    g.line([(0.66, 0.30), (0.84, 0.30)], 0.04)
+    g.line([(0.72, 0.40), (0.84, 0.40)], 0.04)
+    tmp = G(g.n)
+    person(tmp, cx=0.38, top=0.14, s=0.95, collar=True, gap=0)
+    grow = tmp.m.filter(ImageFilter.MaxFilter(max(3, (int(0.06 * g.n) // 2) * 2 + 1)))
+    g.m.paste(0, mask=grow)
+    person(g, cx=0.38, top=0.14, s=0.95, collar=True)
 
 
 def glyph_users(g):
