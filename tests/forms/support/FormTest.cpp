@@ -74,7 +74,7 @@ QString createDatabase(const QString& name, const QStringList& extra)
     closeConnection();
     QFile::remove(dataDir().path() + "/quillmere/" + name + ".db");
     try {
-        cnn.setConnectionString(embedded(QStringLiteral("master")).toStdString());
+        cnn.setConnectionString("Provider=SQLOLEDB.1;Integrated Security=SSPI;Data Source=(embedded)");
         cnn.setCursorLocation(db::CursorLocation::Client);
         cnn.open();
         cnn.execute(("CREATE DATABASE " + name).toStdString());
