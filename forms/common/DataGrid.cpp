@@ -35,6 +35,15 @@ void DataGrid::setDataSource(db::Recordset* rs)
 
 db::Recordset* DataGrid::dataSource() const { return model_->source(); }
 
+void DataGrid::setGridSource(db::GridSource* src)
+{
+    following_ = true;
+    model_->setGridSource(src);
+    following_ = false;
+    sizeColumns();
+    followSource();
+}
+
 void DataGrid::refresh()
 {
     following_ = true;
@@ -45,9 +54,9 @@ void DataGrid::refresh()
 
 void DataGrid::followSource()
 {
-    db::Recordset* rs = model_->source();
+    db::GridSource* rs = model_->gridSource();
     following_ = true;
-    if (rs && rs->isOpen()) {
+    if (rs && model_->columnCount() > 0) {
         const int row = rs->currentRow();
         if (row >= 0 && row < model_->rowCount()) {
             const int col = std::max(0, currentIndex().column());
@@ -68,8 +77,8 @@ void DataGrid::onCurrentChanged(const QModelIndex& current, const QModelIndex&)
 {
     if (following_ || !current.isValid())
         return;
-    db::Recordset* rs = model_->source();
-    if (rs && rs->isOpen() && rs->currentRow() != current.row())
+    db::GridSource* rs = model_->gridSource();
+    if (rs && model_->columnCount() > 0 && rs->currentRow() != current.row())
         rs->setCurrentRow(current.row());
 }
 

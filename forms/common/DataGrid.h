@@ -18,6 +18,8 @@ public:
     // Binds the grid to rs (the data source); nullptr empties it.
     void setDataSource(db::Recordset* rs);
     db::Recordset* dataSource() const;
+    // Shows a grid source that is not a record set.
+    void setGridSource(db::GridSource* src);
 
     // After the set changed under the grid (rows deleted, moved, reopened):
     // re-read the rows and follow the set's current row.

@@ -11,6 +11,15 @@ void RecordsetModel::setSource(db::Recordset* rs)
 {
     beginResetModel();
     rs_ = rs;
+    src_ = rs;
+    endResetModel();
+}
+
+void RecordsetModel::setGridSource(db::GridSource* src)
+{
+    beginResetModel();
+    rs_ = nullptr;
+    src_ = src;
     endResetModel();
 }
 
@@ -20,12 +29,14 @@ void RecordsetModel::reload()
     endResetModel();
 }
 
-bool RecordsetModel::live() const { return rs_ && rs_->isOpen(); }
+bool RecordsetModel::live() const { return rs_ ? rs_->isOpen() : src_ != nullptr; }
 
 bool RecordsetModel::editable() const
 {
     if (!allowUpdate_ || !live())
         return false;
+    if (!rs_)
+        return true;
     const auto lt = rs_->lockType();
     return lt == db::LockType::BatchOptimistic || lt == db::LockType::Optimistic
            || lt == db::LockType::Pessimistic;
@@ -33,20 +44,20 @@ bool RecordsetModel::editable() const
 
 int RecordsetModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() || !live() ? 0 : rs_->rowCount();
+    return parent.isValid() || !live() ? 0 : src_->rowCount();
 }
 
 int RecordsetModel::columnCount(const QModelIndex& parent) const
 {
-    return parent.isValid() || !live() ? 0 : rs_->columnCount();
+    return parent.isValid() || !live() ? 0 : src_->columnCount();
 }
 
 QVariant RecordsetModel::data(const QModelIndex& index, int role) const
 {
-    if (!live() || !index.isValid() || index.row() >= rs_->rowCount() || index.column() >= rs_->columnCount())
+    if (!live() || !index.isValid() || index.row() >= src_->rowCount() || index.column() >= src_->columnCount())
         return {};
     if (role == Qt::DisplayRole || role == Qt::EditRole)
-        return fromDb(rs_->displayText(index.row(), index.column()));
+        return fromDb(src_->displayText(index.row(), index.column()));
     return {};
 }
 
@@ -56,9 +67,9 @@ QVariant RecordsetModel::headerData(int section, Qt::Orientation o, int role) co
         return {};
     if (o == Qt::Vertical)
         return QVariant();
-    if (!live() || section >= rs_->columnCount())
+    if (!live() || section >= src_->columnCount())
         return {};
-    return fromDb(rs_->columnName(section));
+    return fromDb(src_->columnName(section));
 }
 
 Qt::ItemFlags RecordsetModel::flags(const QModelIndex& index) const
@@ -71,10 +82,10 @@ Qt::ItemFlags RecordsetModel::flags(const QModelIndex& index) const
 
 bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
-    if (role != Qt::EditRole || !editable() || !index.isValid() || index.row() >= rs_->rowCount())
+    if (role != Qt::EditRole || !editable() || !index.isValid() || index.row() >= src_->rowCount())
         return false;
     try {
-        rs_->setCell(index.row(), index.column(), toSql(value.toString()));
+        src_->setCell(index.row(), index.column(), toSql(value.toString()));
     } catch (const db::DbError& e) {
         showDbError(e);
         return false;

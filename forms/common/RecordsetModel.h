@@ -18,6 +18,9 @@ public:
     // reopened or rows were deleted.
     void setSource(db::Recordset* rs);
     db::Recordset* source() const { return rs_; }
+    // Shows any grid source (not a record set: always live, editable when allowed).
+    void setGridSource(db::GridSource* src);
+    db::GridSource* gridSource() const { return src_; }
     void reload();
 
     void setAllowUpdate(bool on) { allowUpdate_ = on; }
@@ -34,7 +37,8 @@ private:
     bool live() const;
     bool editable() const;
 
-    db::Recordset* rs_ = nullptr;
+    db::GridSource* src_ = nullptr;
+    db::Recordset* rs_ = nullptr;   // src_ when it is a record set
     bool allowUpdate_ = true;
 };
 
