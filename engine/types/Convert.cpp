@@ -278,9 +278,8 @@ Result numberToInteger(const Value& v, const SqlType& from, const SqlType& to) {
     double x = v.real;
     if (to.id == TypeId::Bit) return Value::fromInteger(x != 0.0);
     if (std::isnan(x)) return makeError(8115, {src, targetName(to)});
-    // money and numeric round into integers; float truncates.
-    double t = (from.id == TypeId::Money || from.id == TypeId::SmallMoney || from.id == TypeId::Numeric)
-                   ? std::round(x) : std::trunc(x);
+    // money rounds into integers; numeric and float truncate.
+    double t = (from.id == TypeId::Money || from.id == TypeId::SmallMoney) ? std::round(x) : std::trunc(x);
     if (t < static_cast<double>(r.lo) || t >= static_cast<double>(r.hi) + 1.0)
         return makeError(8115, {src, targetName(to)});
     return Value::fromInteger(static_cast<std::int64_t>(t));

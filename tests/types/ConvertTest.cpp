@@ -187,6 +187,19 @@ TEST(ConvertTest, DatetimeBecomesTextInStyleZero) {
     EXPECT_EQ(std::get<Value>(back).bytes, "1986-10-01 08:05:00.000");
 }
 
+TEST(ConvertTest, NumbersIntoIntegersTruncateExceptMoney) {
+    struct Case { double in; const char* from; std::int64_t out; };
+    for (const Case& c : {Case{75.5, "numeric(3,1)", 75}, Case{-75.5, "numeric(3,1)", -75}, Case{75.9, "float", 75},
+                          Case{75.5, "money", 76}, Case{-75.5, "money", -76}}) {
+        auto r = conv(Value::fromReal(c.in), "int", ConversionContext::Cast, c.from);
+        ASSERT_TRUE(std::holds_alternative<Value>(r)) << c.in << " " << c.from;
+        EXPECT_EQ(std::get<Value>(r).integer, c.out) << c.in << " " << c.from;
+    }
+    auto overflow = conv(Value::fromReal(3e9), "int", ConversionContext::Cast, "float");
+    ASSERT_TRUE(std::holds_alternative<Message>(overflow));
+    EXPECT_EQ(std::get<Message>(overflow).number, 8115);
+}
+
 TEST(ConvertTest, NullStaysNull) {
     for (const char* to : {"int", "numeric(18,0)", "char(7)", "datetime", "bit"}) {
         auto r = conv(Value::null(), to);
