@@ -160,6 +160,9 @@ void MDIFormSMSystem::showMainWindow()
 
 void MDIFormSMSystem::Form_Load()
 {
+    // Fill the screen even where no window manager carries out the maximizing.
+    if (QScreen* s = QGuiApplication::primaryScreen())
+        setGeometry(s->availableGeometry());
     showMaximized();
     mdi::open(QStringLiteral("FMDIlogin"));
 }

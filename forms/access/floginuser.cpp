@@ -84,7 +84,7 @@ void floginuser::paintEvent(QPaintEvent*)
     if (background_.isNull())
         return;
     QPainter p(this);
-    p.drawPixmap(0, 0, background_);
+    p.drawTiledPixmap(rect(), background_);
 }
 
 void floginuser::closeEvent(QCloseEvent* e)

@@ -37,7 +37,7 @@ void ChildForm::paintEvent(QPaintEvent*)
     if (background_.isNull())
         return;
     QPainter p(this);
-    p.drawPixmap(0, 0, background_);
+    p.drawTiledPixmap(rect(), background_);
 }
 
 }  // namespace quillmere::forms

@@ -25,7 +25,7 @@ public:
     void unload();
 
     // The shared background picture (image/background.jpg), drawn from the
-    // form's top left corner at its own size.
+    // form's top left corner at its own size and repeated over larger forms.
     static QPixmap sharedBackground();
 
 protected:
