@@ -305,8 +305,11 @@ void avgNumericFinalize(sqlite3_context* ctx) {
     }
     long double avg = a.rsum / static_cast<long double>(a.count);
     long double factor = std::pow(10.0L, scale);
-    // A small nudge keeps 6.6666665 (binary 6.66666649...) from losing its last digit.
-    long double t = std::trunc(avg * factor + (avg >= 0 ? 1e-9L : -1e-9L));
+    // The values are doubles: 75.123456 is stored as 75.1234559999..., so nudge by a few
+    // units of their precision before cutting, or the last digit would be lost.
+    long double scaled = avg * factor;
+    long double nudge = std::max(1e-9L, std::fabs(scaled) * 1e-14L);
+    long double t = std::trunc(scaled + (scaled >= 0 ? nudge : -nudge));
     if (scale == 0) { sqlite3_result_int64(ctx, static_cast<std::int64_t>(t)); return; }
     sqlite3_result_double(ctx, static_cast<double>(t / factor));
 }

@@ -109,6 +109,8 @@ TEST_F(SqliteFunctions, OperatorsAndAggregates) {
     EXPECT_EQ(one("select printf('%.6f', tsql_avg_numeric(n, 6)) from g where k='b'"), "6.666666");
     EXPECT_EQ(one("select printf('%.6f', tsql_avg_numeric(m, 6)) from g where k='b'"), "6.666666");
     EXPECT_EQ(one("select tsql_avg_numeric(n, 6) from g where k='c'"), "NULL");
+    EXPECT_EQ(one("select printf('%.6f', tsql_avg_numeric(v, 6)) from (select 75.123456 v)"), "75.123456");
+    EXPECT_EQ(one("select printf('%.6f', tsql_avg_numeric(v, 6)) from (select -75.123456 v)"), "-75.123456");
     EXPECT_EQ(one("select tsql_avg_numeric(n, 0) from g where k='a'"), "75");
     EXPECT_EQ(one("select tsql_avg_int(n) from g where k='a'"), "75");
     EXPECT_EQ(one("select tsql_avg_int(v) from (select -1 v union all select -2)"), "-1");
