@@ -57,6 +57,10 @@ struct SqlType {
     // numeric -> (18,0)). Returns nullopt for an unknown type name.
     static std::optional<SqlType> parse(std::string_view text);
 
+    // The same for the target of CAST/CONVERT, where char, varchar, nchar, nvarchar,
+    // binary and varbinary without a length mean length 30 rather than 1.
+    static std::optional<SqlType> parseCastTarget(std::string_view text);
+
     friend bool operator==(const SqlType&, const SqlType&) = default;
 };
 

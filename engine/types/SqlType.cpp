@@ -249,4 +249,19 @@ std::optional<SqlType> SqlType::parse(std::string_view text) {
     return t;
 }
 
+std::optional<SqlType> SqlType::parseCastTarget(std::string_view text) {
+    auto t = parse(text);
+    if (t && text.find('(') == std::string_view::npos) {
+        switch (t->id) {
+        case TypeId::Char: case TypeId::VarChar: case TypeId::NChar: case TypeId::NVarChar:
+        case TypeId::Binary: case TypeId::VarBinary:
+            t->length = 30;
+            break;
+        default:
+            break;
+        }
+    }
+    return t;
+}
+
 }  // namespace quillmere::engine

@@ -23,6 +23,7 @@
 //                           4 Argument (see ConversionContext). 'from' is the declared type
 //                           of v when known (e.g. "datetime" so that a datetime converted
 //                           to varchar gets style 0); omitted, the value's kind decides.
+//                           For CAST(x AS varchar) pass "varchar(30)" (SqlType::parseCastTarget).
 //   tsql_convert_style(v, 'to', style [, 'from'])
 //                           CONVERT(to, v, style): dates and datetimes written in the style
 //                           (23, 101, 102, 108, 111, 112, 120, 121, 126, 0/100 ...), then cut

@@ -39,6 +39,9 @@ TEST(SqlTypeTest, ParsesAndNamesDeclaredTypes) {
         ASSERT_TRUE(t) << c.in;
         EXPECT_EQ(t->name(), c.name) << c.in;
     }
+    EXPECT_EQ(SqlType::parseCastTarget("varchar")->name(), "varchar(30)");
+    EXPECT_EQ(SqlType::parseCastTarget("varchar(5)")->name(), "varchar(5)");
+    EXPECT_EQ(SqlType::parseCastTarget("int")->name(), "int");
     for (const char* bad : {"", "strnig", "char(0)", "char(max)", "varchar(8001)", "numeric(39)", "numeric(5,6)",
                             "int(4)", "char(7", "char(x)", "numeric(5,2,1)"})
         EXPECT_FALSE(SqlType::parse(bad)) << bad;
