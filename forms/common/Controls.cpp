@@ -1,5 +1,6 @@
 #include "forms/common/Controls.h"
 
+#include "forms/common/CommandButton.h"
 #include "forms/common/DataGrid.h"
 #include "forms/common/ImageBox.h"
 #include "forms/common/LineShape.h"
@@ -86,7 +87,7 @@ QPlainTextEdit* makeListing(QWidget* parent, const char* name, const QString& te
 
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, Tw r, QColor back)
 {
-    auto* b = named(new QPushButton(caption, parent), name, r);
+    auto* b = named(new CommandButton(caption, parent), name, r);
     b->setAutoDefault(false);
     if (back.isValid()) {
         // Graphical style: the back colour shows, with a raised edge.

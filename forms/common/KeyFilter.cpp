@@ -4,6 +4,7 @@
 #include "forms/common/MessageBox.h"
 
 #include <QCoreApplication>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QWidget>
 
@@ -16,6 +17,16 @@ KeyPressFilter::KeyPressFilter(QWidget* box, KeyPressHandler h) : QObject(box), 
 
 bool KeyPressFilter::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::InputMethod) {
+        // Text composed by an input method is typed text too: every character
+        // must pass, else the whole commit is dropped.
+        auto* im = static_cast<QInputMethodEvent*>(event);
+        for (char32_t c : im->commitString().toUcs4()) {
+            if (handler_(int(c)) != int(c))
+                return true;
+        }
+        return false;
+    }
     if (event->type() != QEvent::KeyPress)
         return false;
     auto* ke = static_cast<QKeyEvent*>(event);

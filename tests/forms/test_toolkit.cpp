@@ -16,6 +16,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QInputMethodEvent>
 #include <QFontInfo>
 #include <QLineEdit>
 #include <QScrollBar>
@@ -142,6 +143,17 @@ private slots:
         QCOMPARE(boxes.count(), 4);
         QTest::keyClick(&box, Qt::Key_Left);   // keys that type nothing pass
         QCOMPARE(boxes.count(), 4);
+        // Text from an input method passes through the same filter.
+        box.clear();
+        QInputMethodEvent fullWidth;
+        fullWidth.setCommitString(QStringLiteral("２"));
+        QCoreApplication::sendEvent(&box, &fullWidth);
+        QCOMPARE(box.text(), QString());
+        QCOMPARE(boxes.count(), 5);
+        QInputMethodEvent digits;
+        digits.setCommitString(QStringLiteral("19"));
+        QCoreApplication::sendEvent(&box, &digits);
+        QCOMPARE(box.text(), QString("19"));
     }
 
     void dateCheck_data()

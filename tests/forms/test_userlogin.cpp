@@ -66,6 +66,17 @@ private slots:
         QVERIFY(!form->rsstate);
     }
 
+    void enterDoesNotLogIn()
+    {
+        ScriptedMessageBoxes boxes;
+        type("admin", "admin", "管理员");
+        QTest::keyClick(pwd(), Qt::Key_Return);
+        QTest::keyClick(id(), Qt::Key_Return);
+        QCOMPARE(boxes.count(), 0);
+        QVERIFY(!form->rsstate);
+        QVERIFY(form->isVisible());
+    }
+
     void emptyIdIsRefusedWithoutAQuery()
     {
         ScriptedMessageBoxes boxes;
