@@ -4,6 +4,7 @@
 -- row per statement, so the insert trigger on score writes a make-up notice
 -- for every grade below 60, as it does for the forms.
 -- Log in as admin / admin (管理员).
+-- The file is UTF-8; give Microsoft's sqlcmd -f 65001 so it reads it as such.
 SET NOCOUNT ON
 GO
 INSERT INTO dpartment VALUES ('01', '计算机系', '计算机科学与工程学院')

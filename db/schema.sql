@@ -4,6 +4,7 @@
 -- triggers in dbo. Run it in an empty database, with sqlcmd or quillmere-sqlcmd:
 --     sqlcmd -S server -d Quillmere -b -i db/schema.sql
 --     quillmere-sqlcmd -S "(embedded)" -d Quillmere -b -i db/schema.sql
+-- The file is UTF-8; give Microsoft's sqlcmd -f 65001 so it reads it as such.
 --
 -- Column types chosen where the client only fixes a kind or a width:
 --   * Names and other free texts are varchar with twice the number of characters
