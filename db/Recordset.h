@@ -59,7 +59,10 @@ public:
     Recordset(const Recordset&) = delete;
     Recordset& operator=(const Recordset&) = delete;
 
-    void setLockType(LockType t);  // before open
+    // ReadOnly (the default, like Unspecified) refuses edits; BatchOptimistic keeps
+    // them pending until updateBatch(); Optimistic and Pessimistic write each edit
+    // and deletion at once. Set before open: changing it on an open set throws.
+    void setLockType(LockType t);
     LockType lockType() const;
 
     // Runs sql on cnn. Rows: the set opens on its first row. No rows (insert, update,
@@ -90,8 +93,14 @@ public:
     void updateBatch();                            // throws DbError (conflict, refusal); atomic
     void cancelBatch();
     bool hasPendingChanges() const;
+    RowStatus status() const;                      // of the current row (Deleted right after deleteCurrent)
 
+    // Row counts and PRINT output of the last open, in order; kept while the set is
+    // closed (a statement without rows) and after a refused statement, until the next open.
     const std::vector<InfoMessage>& infoMessages() const;
+
+    // Bytes the rows occupy in memory (for the benchmark and diagnostics).
+    std::size_t storageBytes() const;
 
     // GridSource
     int rowCount() const override;

@@ -22,6 +22,8 @@ enum class ConversionContext {
     Variable,  // SET/SELECT @v, DECLARE ... =, procedure arguments: silently cut
     Cast,      // CAST/CONVERT: silently cut
     Implicit,  // operand of an operator or comparison, after type precedence
+    Argument,  // EXEC argument into a parameter: cut like Variable, but a text that is
+               // not a number gives 8114 ("从数据类型 varchar 转换为 int 时出错。") instead of 245
 };
 
 // Converts v (of type from; Unknown means "infer from the value's kind") into
@@ -34,6 +36,11 @@ std::variant<Value, Message> convertValue(const Value& v, const SqlType& from, c
 // The type a value has when it carries no declared type: integer -> int (bigint when
 // it does not fit), real -> float, text -> varchar(len) / nvarchar for N'' literals, blob -> varbinary.
 SqlType typeOfLiteral(const Value& v, bool unicode = false);
+
+// The type SQL Server gives a number written in a statement: "12" -> int,
+// "3000000000" -> numeric(10,0), "75.5" -> numeric(3,1), "0.05" -> numeric(2,2),
+// "1e3" -> float. nullopt when the text is not a number literal.
+std::optional<SqlType> typeOfNumberLiteral(std::string_view text);
 
 // Result type of a binary arithmetic operator or comparison by SQL Server's data type
 // precedence (string + string concatenates; int + string converts the string to int;
@@ -56,7 +63,8 @@ int compareText(std::string_view a, std::string_view b);
 //     and text expression it creates, so =, <, ORDER BY, GROUP BY, DISTINCT and keys
 //     behave as on the server;
 //   - the scalar and aggregate functions the translator emits for conversions and
-//     SQL Server built-ins (their names start with "tsql_"; see Convert.cpp).
+//     SQL Server built-ins (their names start with "tsql_"; engine/types/SqliteFunctions.h
+//     lists them with their arguments and the way they report errors).
 void registerSqliteExtensions(sqlite3* db);
 
 }  // namespace quillmere::engine

@@ -1,0 +1,86 @@
+#include "forms/common/RecordsetModel.h"
+
+#include "forms/common/DbMessage.h"
+#include "forms/common/SqlText.h"
+
+namespace quillmere::forms {
+
+RecordsetModel::RecordsetModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+void RecordsetModel::setSource(db::Recordset* rs)
+{
+    beginResetModel();
+    rs_ = rs;
+    endResetModel();
+}
+
+void RecordsetModel::reload()
+{
+    beginResetModel();
+    endResetModel();
+}
+
+bool RecordsetModel::live() const { return rs_ && rs_->isOpen(); }
+
+bool RecordsetModel::editable() const
+{
+    if (!allowUpdate_ || !live())
+        return false;
+    const auto lt = rs_->lockType();
+    return lt == db::LockType::BatchOptimistic || lt == db::LockType::Optimistic
+           || lt == db::LockType::Pessimistic;
+}
+
+int RecordsetModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() || !live() ? 0 : rs_->rowCount();
+}
+
+int RecordsetModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() || !live() ? 0 : rs_->columnCount();
+}
+
+QVariant RecordsetModel::data(const QModelIndex& index, int role) const
+{
+    if (!live() || !index.isValid() || index.row() >= rs_->rowCount() || index.column() >= rs_->columnCount())
+        return {};
+    if (role == Qt::DisplayRole || role == Qt::EditRole)
+        return fromDb(rs_->displayText(index.row(), index.column()));
+    return {};
+}
+
+QVariant RecordsetModel::headerData(int section, Qt::Orientation o, int role) const
+{
+    if (role != Qt::DisplayRole)
+        return {};
+    if (o == Qt::Vertical)
+        return QVariant();
+    if (!live() || section >= rs_->columnCount())
+        return {};
+    return fromDb(rs_->columnName(section));
+}
+
+Qt::ItemFlags RecordsetModel::flags(const QModelIndex& index) const
+{
+    Qt::ItemFlags f = QAbstractTableModel::flags(index);
+    if (index.isValid() && editable())
+        f |= Qt::ItemIsEditable;
+    return f;
+}
+
+bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (role != Qt::EditRole || !editable() || !index.isValid() || index.row() >= rs_->rowCount())
+        return false;
+    try {
+        rs_->setCell(index.row(), index.column(), toSql(value.toString()));
+    } catch (const db::DbError& e) {
+        showDbError(e);
+        return false;
+    }
+    emit dataChanged(index, index);
+    return true;
+}
+
+}  // namespace quillmere::forms

@@ -1,0 +1,2 @@
+// Command-line options of quillmere-sqlcmd (filled in with the tool).
+namespace quillmere::sqlcmd {}
