@@ -6,6 +6,8 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+
 namespace quillmere::engine::catalog {
 
 std::string foldName(std::string_view name) { return lex::lower(name); }
@@ -48,7 +50,7 @@ std::unique_ptr<Object> Catalog::tableFromStatement(const ast::Stmt& s, std::str
     auto o = std::make_unique<Object>();
     o->kind = ObjectKind::Table;
     o->name = s.target.back();
-    o->definition = std::string(src.substr(s.textBegin, s.textEnd - s.textBegin));
+    o->definition = !s.definition.empty() ? s.definition : std::string(src.substr(s.textBegin, s.textEnd - s.textBegin));
     for (const auto& c : s.table.columns) {
         Column col;
         col.name = c.name;
@@ -195,6 +197,7 @@ bool Catalog::add(sqlite3* db, std::unique_ptr<Object> object, Message& error) {
     object->id = sqlite3_last_insert_rowid(db);
     objects_[foldName(object->name)] = std::move(object);
     ++version_;
+    for (auto& [k, o] : objects_) o->viewResolved = o->kind != ObjectKind::View ? o->viewResolved : false;
     return true;
 }
 
@@ -207,6 +210,7 @@ bool Catalog::remove(sqlite3* db, std::string_view name, Message& error) {
     sqlite3_finalize(st);
     objects_.erase(foldName(name));
     ++version_;
+    for (auto& [k, o] : objects_) o->viewResolved = o->kind != ObjectKind::View ? o->viewResolved : false;
     return true;
 }
 

@@ -207,10 +207,14 @@ struct Stmt {
     ExprPtr expr;                              // PRINT / RETURN / IF / WHILE condition / EXEC (@s)
     StmtPtr thenStmt, elseStmt;
     bool on = false;                           // SET option ON/OFF
+
+    // Compiled forms kept by the executor, by variant (nesting level, part).
+    mutable std::vector<std::pair<int, std::shared_ptr<void>>> plans;
 };
 
 struct Batch {
     std::vector<StmtPtr> statements;
+    bool cacheable = true;  // false when the batch defines a module (its text is kept)
     std::vector<int> structuralSlots;  // literal slots whose value shaped the tree
 };
 

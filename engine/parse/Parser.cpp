@@ -1108,9 +1108,19 @@ private:
             if (op.kind != Tok::Op) fail();
             std::string_view o = text(op);
             if (o != "=" && o != "+=" && o != "-=" && o != "*=" && o != "/=") fail();
-            item.op = std::string(o);
+            item.op = "=";
             ++pos_;
             item.value = parseExpr();
+            if (o != "=") {
+                // SET @v += e is SET @v = @v + e
+                auto v = make(ExprKind::Variable, s->line);
+                v->op = item.variable;
+                auto b = make(ExprKind::Binary, s->line);
+                b->op = std::string(o.substr(0, 1));
+                b->args.push_back(std::move(v));
+                b->args.push_back(std::move(item.value));
+                item.value = std::move(b);
+            }
             s->sets.push_back(std::move(item));
             return s;
         }
@@ -1120,6 +1130,7 @@ private:
             while (peek().kind == Tok::Ident && !lex::isReserved(text(peek()))) ++pos_;
             return s;
         }
+        if (s->name == "identity_insert") s->target = qualifiedName();
         while (acceptOp(",")) anyName();
         if (acceptKw("on")) s->on = true;
         else if (acceptKw("off")) s->on = false;
@@ -1133,6 +1144,7 @@ private:
     StmtPtr parseCreate(bool firstInBatch) {
         std::size_t start = pos_;
         ++pos_;
+        batch_->cacheable = false;
         if (acceptKw("table")) return parseCreateTable(start);
         if (isKw("view") || isKw("procedure") || isKw("proc") || isKw("trigger")) {
             std::string what = lex::lower(text(peek()));
@@ -1298,6 +1310,7 @@ private:
         } while (acceptOp(","));
         expectOp(")");
         if (acceptKw("on")) anyName();
+        s->definition = std::string(src_.substr(s->textBegin, toks_[pos_ - 1].begin + toks_[pos_ - 1].length - s->textBegin));
         for (auto& c : s->table.columns)
             if (c.primaryKey) {
                 if (!s->table.primaryKey.empty()) fail();

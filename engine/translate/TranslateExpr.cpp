@@ -159,8 +159,11 @@ Typed Translator::Impl::convertTo(Typed t, const SqlType& to, ConversionContext 
     }
     Typed r;
     r.type = to;
-    r.sql = "qm_convert(" + t.sql + ",'" + typeText(to) + "','" + typeText(t.type) + "'," +
-            std::to_string(static_cast<int>(ctx)) + "," + std::to_string(style) + ")";
+    std::string from = t.type.id == TypeId::Unknown ? std::string() : ",'" + typeText(t.type) + "'";
+    if (style >= 0)
+        r.sql = "tsql_convert_style(" + t.sql + ",'" + typeText(to) + "'," + std::to_string(style) + from + ")";
+    else
+        r.sql = "tsql_convert(" + t.sql + ",'" + typeText(to) + "'," + std::to_string(static_cast<int>(ctx)) + from + ")";
     r.aggregate = t.aggregate;
     return r;
 }
@@ -209,18 +212,6 @@ Typed Translator::Impl::compare(const std::string& op, Typed l, Typed r, int lin
     out.sql = "(" + l.sql + " " + op + " " + r.sql + ")";
     out.aggregate = l.aggregate || r.aggregate;
     return out;
-}
-
-static SqlType higherType(const SqlType& a, const SqlType& b) {
-    if (a.id == TypeId::Unknown) return b;
-    if (b.id == TypeId::Unknown) return a;
-    if (a.isCharacter() && b.isCharacter()) {
-        SqlType r = (a.isUnicode() || b.isUnicode()) ? SqlType{TypeId::NVarChar} : SqlType{TypeId::VarChar};
-        r.length = (a.length == -1 || b.length == -1) ? -1 : std::max(a.length, b.length);
-        if (a.id == b.id) r.id = a.id;
-        return r;
-    }
-    return resultTypeOf('=', a, b);
 }
 
 Typed Translator::Impl::expr(const Expr& e, Scope& scope) {
@@ -298,16 +289,18 @@ Typed Translator::Impl::expr(const Expr& e, Scope& scope) {
             Typed& n = l.type.isDateTime() ? r : l;
             if (n.type.isCharacter()) n = convertTo(n, SqlType{TypeId::DateTime}, ConversionContext::Implicit, e.line);
             t.type = d.type;
-            t.sql = "qm_dateadd_days(" + d.sql + "," + (e.op == "-" ? "-(" + n.sql + ")" : n.sql) + ")";
+            t.sql = "tsql_dateadd('day'," + (e.op == "-" ? "-(" + n.sql + ")" : n.sql) + "," + d.sql + ")";
             return t;
         }
         t.type = resultTypeOf(e.op[0], l.type, r.type);
         if (l.type.isCharacter()) l = convertTo(l, t.type, ConversionContext::Implicit, e.line);
         if (r.type.isCharacter()) r = convertTo(r, t.type, ConversionContext::Implicit, e.line);
         if (e.op == "/") {
-            t.sql = "qm_div(" + l.sql + "," + r.sql + "," + (t.type.isInteger() ? "1" : "0") + ")";
+            t.sql = "tsql_div(" + (t.type.isInteger() ? l.sql : "CAST(" + l.sql + " AS REAL)") + "," + r.sql + ")";
         } else if (e.op == "%") {
-            t.sql = "qm_mod(" + l.sql + "," + r.sql + ")";
+            t.sql = "tsql_mod(" + l.sql + "," + r.sql + ")";
+        } else if (t.type.isInteger() && (e.op == "+" || e.op == "-" || e.op == "*")) {
+            t.sql = "tsql_int((" + l.sql + " " + e.op + " " + r.sql + "),'" + typeText(t.type) + "')";
         } else {
             t.sql = "(" + l.sql + " " + e.op + " " + r.sql + ")";
         }
@@ -349,7 +342,7 @@ Typed Translator::Impl::expr(const Expr& e, Scope& scope) {
         Typed t;
         t.type = SqlType{TypeId::Bit};
         t.aggregate = v.aggregate;
-        t.sql = std::string("(") + (e.negated ? "NOT " : "") + "qm_like(" + v.sql + "," + p.sql + "," + esc + "," +
+        t.sql = std::string("(") + (e.negated ? "NOT " : "") + "tsql_like(" + v.sql + "," + p.sql + "," + esc + "," +
                 (unicode ? "1" : "0") + "))";
         return t;
     }
@@ -479,14 +472,14 @@ Typed Translator::Impl::expr(const Expr& e, Scope& scope) {
             }
             Typed th = expr(*e.args[i + 1], scope);
             agg = agg || w.aggregate || th.aggregate;
-            if (!th.isNull) type = higherType(type, th.type);
+            if (!th.isNull) type = higherOf(type, th.type);
             sql += " WHEN " + w.sql + " THEN " + th.sql;
             results.push_back(th);
         }
         if (e.hasElse) {
             Typed el = expr(*e.args.back(), scope);
             agg = agg || el.aggregate;
-            if (!el.isNull) type = higherType(type, el.type);
+            if (!el.isNull) type = higherOf(type, el.type);
             sql += " ELSE " + el.sql;
         }
         sql += " END)";

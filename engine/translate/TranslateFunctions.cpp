@@ -23,7 +23,7 @@ Typed Translator::Impl::column(const Expr& e, Scope& scope) {
         std::string lname = lex::lower(colName);
         if (lname == "current_timestamp") {
             Typed t;
-            t.sql = "qm_getdate()";
+            t.sql = "tsql_getdate()";
             t.type = SqlType{TypeId::DateTime};
             return t;
         }
@@ -130,8 +130,11 @@ Typed Translator::Impl::call(const Expr& e, Scope& scope) {
         if (a.type.isCharacter()) error(8117, {typeText(a.type), f}, e.line);
         t.type = aggregateType(f, a.type.id == TypeId::Unknown ? SqlType{TypeId::Int} : a.type);
         if (f == "avg" && a.type.isInteger()) {
-            // integer average: the sum divided by the count, truncated as on the server
-            t.sql = "(sum(" + d + a.sql + ") / count(" + d + a.sql + "))";
+            t.sql = "tsql_avg_int(" + d + a.sql + ")";
+        } else if (f == "avg" && (a.type.id == TypeId::Numeric || a.type.id == TypeId::Money || a.type.id == TypeId::SmallMoney)) {
+            t.sql = "tsql_avg_numeric(" + d + a.sql + "," + std::to_string(t.type.scale) + ")";
+        } else if (f == "sum" && a.type.isInteger()) {
+            t.sql = "tsql_sum_int(" + d + a.sql + ",'" + typeText(t.type) + "')";
         } else {
             t.sql = f + "(" + d + a.sql + ")";
         }
@@ -152,35 +155,35 @@ Typed Translator::Impl::call(const Expr& e, Scope& scope) {
     if (f == "len") {
         need(1, 1);
         t.type = SqlType{TypeId::Int};
-        t.sql = "qm_len(" + asText(a[0]).sql + ")";
+        t.sql = "tsql_len(" + asText(a[0]).sql + ")";
     } else if (f == "datalength") {
         need(1, 1);
         t.type = SqlType{TypeId::Int};
-        t.sql = "qm_datalength(" + a[0].sql + "," + (a[0].type.isUnicode() ? "1" : "0") + ")";
+        t.sql = "tsql_datalength(" + a[0].sql + "," + (a[0].type.isUnicode() ? "1" : "0") + ")";
     } else if (f == "substring") {
         need(3, 3);
         t.type = varcharOf(a[0].type);
-        t.sql = "qm_substring(" + asText(a[0]).sql + "," + asInt(a[1]).sql + "," + asInt(a[2]).sql + ")";
+        t.sql = "tsql_substring(" + asText(a[0]).sql + "," + asInt(a[1]).sql + "," + asInt(a[2]).sql + ")";
     } else if (f == "left" || f == "right") {
         need(2, 2);
         t.type = varcharOf(a[0].type);
-        t.sql = "qm_" + f + "(" + asText(a[0]).sql + "," + asInt(a[1]).sql + ")";
+        t.sql = "tsql_" + f + "(" + asText(a[0]).sql + "," + asInt(a[1]).sql + ")";
     } else if (f == "upper" || f == "lower") {
         need(1, 1);
         t.type = a[0].type.isCharacter() ? a[0].type : varcharOf(a[0].type);
-        t.sql = f + "(" + asText(a[0]).sql + ")";
+        t.sql = "tsql_" + f + "(" + asText(a[0]).sql + ")";
     } else if (f == "ltrim" || f == "rtrim" || f == "trim") {
         need(1, 1);
         t.type = varcharOf(a[0].type);
-        t.sql = f + "(" + asText(a[0]).sql + ",' ')";
+        t.sql = "tsql_" + f + "(" + asText(a[0]).sql + ")";
     } else if (f == "replace") {
         need(3, 3);
         t.type = SqlType{a[0].type.isUnicode() ? TypeId::NVarChar : TypeId::VarChar, 8000};
-        t.sql = "qm_replace(" + asText(a[0]).sql + "," + asText(a[1]).sql + "," + asText(a[2]).sql + ")";
+        t.sql = "tsql_replace(" + asText(a[0]).sql + "," + asText(a[1]).sql + "," + asText(a[2]).sql + ")";
     } else if (f == "charindex") {
         need(2, 3);
         t.type = SqlType{TypeId::Int};
-        t.sql = "qm_charindex(" + asText(a[0]).sql + "," + asText(a[1]).sql + "," +
+        t.sql = "tsql_charindex(" + asText(a[0]).sql + "," + asText(a[1]).sql + "," +
                 (a.size() > 2 ? asInt(a[2]).sql : std::string("1")) + ")";
     } else if (f == "isnull") {
         need(2, 2);
@@ -204,71 +207,66 @@ Typed Translator::Impl::call(const Expr& e, Scope& scope) {
         t.sql = "(CASE WHEN " + a[0].sql + " THEN " + a[1].sql + " ELSE " + a[2].sql + " END)";
     } else if (f == "getdate" || f == "sysdatetime" || f == "getutcdate" || f == "current_timestamp") {
         t.type = SqlType{TypeId::DateTime};
-        t.sql = f == "getutcdate" ? "qm_getdate(1)" : "qm_getdate()";
+        t.sql = f == "getutcdate" ? "tsql_getdate()" : "tsql_getdate()";
     } else if (f == "year" || f == "month" || f == "day") {
         need(1, 1);
         t.type = SqlType{TypeId::Int};
-        t.sql = "qm_datepart('" + f + "'," + asDate(a[0]).sql + ")";
+        t.sql = "tsql_datepart('" + f + "'," + asDate(a[0]).sql + ")";
     } else if (f == "datepart" || f == "datename") {
         need(2, 2);
         if (e.args[0]->kind != ExprKind::Column) error(155, {"datepart"}, e.line);
         t.type = f == "datepart" ? SqlType{TypeId::Int} : SqlType{TypeId::NVarChar, 30};
-        t.sql = "qm_datepart('" + lex::lower(e.args[0]->parts.back()) + "'," + asDate(a[1]).sql + ")";
+        t.sql = "tsql_datepart('" + lex::lower(e.args[0]->parts.back()) + "'," + asDate(a[1]).sql + ")";
         if (f == "datename") t.sql = "CAST(" + t.sql + " AS TEXT)";
     } else if (f == "dateadd") {
         need(3, 3);
         if (e.args[0]->kind != ExprKind::Column) error(155, {"dateadd"}, e.line);
         t.type = a[2].type.isDateTime() ? a[2].type : SqlType{TypeId::DateTime};
-        t.sql = "qm_dateadd('" + lex::lower(e.args[0]->parts.back()) + "'," + asInt(a[1]).sql + "," +
+        t.sql = "tsql_dateadd('" + lex::lower(e.args[0]->parts.back()) + "'," + asInt(a[1]).sql + "," +
                 asDate(a[2]).sql + ")";
     } else if (f == "datediff") {
         need(3, 3);
         if (e.args[0]->kind != ExprKind::Column) error(155, {"datediff"}, e.line);
         t.type = SqlType{TypeId::Int};
-        t.sql = "qm_datediff('" + lex::lower(e.args[0]->parts.back()) + "'," + asDate(a[1]).sql + "," +
+        t.sql = "tsql_datediff('" + lex::lower(e.args[0]->parts.back()) + "'," + asDate(a[1]).sql + "," +
                 asDate(a[2]).sql + ")";
     } else if (f == "abs" || f == "sign" || f == "ceiling" || f == "floor") {
         need(1, 1);
         Typed x = a[0].type.isCharacter() ? convertTo(a[0], SqlType{TypeId::Float}, ConversionContext::Implicit, e.line) : a[0];
         t.type = x.type;
-        std::string fn = f == "ceiling" ? "ceil" : f;
-        t.sql = fn + "(" + x.sql + ")";
-        if ((f == "ceiling" || f == "floor") && !x.type.isInteger() && x.type.id != TypeId::Float && x.type.id != TypeId::Real) {
-            t.type = SqlType{TypeId::Numeric, 0, std::max(1, x.type.precision - x.type.scale + 1), 0};
-            if (t.type.precision > 38) t.type.precision = 38;
-            t.sql = "CAST(" + t.sql + " AS INTEGER)";
-        }
-        if (x.type.isInteger()) t.sql = "CAST(" + t.sql + " AS INTEGER)";
+        t.sql = "tsql_" + f + "(" + x.sql + ")";
+        if ((f == "ceiling" || f == "floor") && x.type.id == TypeId::Numeric)
+            t.type = SqlType{TypeId::Numeric, 0, std::min(38, std::max(1, x.type.precision - x.type.scale + 1)), 0};
     } else if (f == "round") {
         need(2, 3);
         t.type = a[0].type.isCharacter() ? SqlType{TypeId::Float} : a[0].type;
-        t.sql = "qm_round(" + a[0].sql + "," + asInt(a[1]).sql + "," + (a[0].type.isInteger() ? "1" : "0") + ")";
+        t.sql = "tsql_round(" + a[0].sql + "," + asInt(a[1]).sql + (a.size() > 2 ? "," + a[2].sql : std::string()) + ")";
     } else if (f == "power" || f == "sqrt" || f == "exp" || f == "log" || f == "log10" || f == "square") {
         t.type = f == "power" ? (a[0].type.isCharacter() ? SqlType{TypeId::Float} : a[0].type) : SqlType{TypeId::Float};
         if (f == "square") t.sql = "((" + a.at(0).sql + ")*(" + a.at(0).sql + ")*1.0)";
         else if (f == "log" && a.size() == 1) t.sql = "ln(" + a[0].sql + ")";
+        else if (f == "power" || f == "sqrt") t.sql = "tsql_" + f + "(" + list() + ")";
         else t.sql = f + "(" + list() + ")";
-        if (f == "power" && t.type.isInteger()) t.sql = "CAST(" + t.sql + " AS INTEGER)";
     } else if (f == "space") {
         need(1, 1);
         t.type = SqlType{TypeId::VarChar, 8000};
-        t.sql = "qm_replicate(' '," + asInt(a[0]).sql + ")";
+        t.sql = "tsql_space(" + asInt(a[0]).sql + ")";
     } else if (f == "replicate") {
         need(2, 2);
         t.type = SqlType{a[0].type.isUnicode() ? TypeId::NVarChar : TypeId::VarChar, 8000};
-        t.sql = "qm_replicate(" + asText(a[0]).sql + "," + asInt(a[1]).sql + ")";
+        t.sql = "tsql_replicate(" + asText(a[0]).sql + "," + asInt(a[1]).sql + ")";
     } else if (f == "reverse") {
         need(1, 1);
         t.type = varcharOf(a[0].type);
-        t.sql = "qm_reverse(" + asText(a[0]).sql + ")";
+        t.sql = "tsql_reverse(" + asText(a[0]).sql + ")";
     } else if (f == "concat") {
         if (a.size() < 2) error(189, {f, "2", "254"}, e.line);
         bool unicode = false;
-        std::string s = "(";
+        std::string s = "tsql_concat_n(";
         for (std::size_t i = 0; i < a.size(); ++i) {
             unicode = unicode || a[i].type.isUnicode();
-            if (i) s += " || ";
-            s += "ifnull(" + asText(a[i]).sql + ",'')";
+            if (i) s += ",";
+            s += asText(a[i]).sql;
         }
         t.sql = s + ")";
         t.type = SqlType{unicode ? TypeId::NVarChar : TypeId::VarChar, 8000};

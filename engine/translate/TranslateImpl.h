@@ -90,6 +90,7 @@ struct Translator::Impl {
 };
 
 std::string sqlLiteral(const Value& v);
+SqlType higherOf(const SqlType& a, const SqlType& b);
 std::string typeText(const SqlType& t);
 
 }  // namespace quillmere::engine::translate
