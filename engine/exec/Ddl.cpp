@@ -1,0 +1,232 @@
+// CREATE and DROP of tables, views, procedures, triggers and indexes.
+#include "engine/Errors.h"
+#include "engine/exec/Engine.h"
+
+#include <sqlite3.h>
+
+namespace quillmere::engine::exec {
+
+using ast::StmtKind;
+using translate::quoteIdent;
+
+namespace {
+
+Message objectError(int number, const std::string& text) {
+    Message m = makeError(number);
+    m.text = text;
+    return m;
+}
+
+std::string fkAction(const std::string& a) {
+    if (a == "cascade") return "CASCADE";
+    if (a == "set null") return "SET NULL";
+    if (a == "set default") return "SET DEFAULT";
+    return "NO ACTION";
+}
+
+}  // namespace
+
+Flow Engine::runDdl(const ast::Stmt& s, Frame& f) {
+    int depth = ++savepointDepth_;
+    savepoint(depth);
+    try {
+        switch (s.kind) {
+        case StmtKind::CreateTable: {
+            const std::string& name = s.target.back();
+            if (catalog_.find(name)) throw RuntimeError{makeError(2714, {name})};
+            const auto& def = s.table;
+            for (std::size_t i = 0; i < def.columns.size(); ++i)
+                for (std::size_t k = 0; k < i; ++k)
+                    if (lex::iequals(def.columns[i].name, def.columns[k].name))
+                        throw RuntimeError{makeError(2705, {name, def.columns[i].name})};
+            auto hasColumn = [&](const std::string& c) {
+                for (const auto& col : def.columns)
+                    if (lex::iequals(col.name, c)) return true;
+                return false;
+            };
+            for (const auto& k : def.primaryKey)
+                if (!hasColumn(k)) throw RuntimeError{makeError(1911, {k})};
+            std::string sql = "CREATE TABLE " + quoteIdent(name) + " (";
+            for (std::size_t i = 0; i < def.columns.size(); ++i) {
+                const auto& c = def.columns[i];
+                bool inKey = false;
+                for (const auto& k : def.primaryKey) inKey = inKey || lex::iequals(k, c.name);
+                sql += (i ? ", " : "") + quoteIdent(c.name) + " " + translate::sqliteColumnType(c.type);
+                if (c.notNull || inKey || c.identity) sql += " NOT NULL";
+            }
+            if (!def.primaryKey.empty()) {
+                sql += ", PRIMARY KEY (";
+                for (std::size_t i = 0; i < def.primaryKey.size(); ++i) sql += (i ? ", " : "") + quoteIdent(def.primaryKey[i]);
+                sql += ")";
+            }
+            for (const auto& u : def.uniques) {
+                sql += ", UNIQUE (";
+                for (std::size_t i = 0; i < u.size(); ++i) sql += (i ? ", " : "") + quoteIdent(u[i]);
+                sql += ")";
+            }
+            for (const auto& c : def.columns)
+                if (c.unique) sql += ", UNIQUE (" + quoteIdent(c.name) + ")";
+            for (const auto& fk : def.foreignKeys) {
+                catalog::Object* ref = lex::iequals(fk.refTable, name) ? nullptr : catalog_.find(fk.refTable);
+                if (!lex::iequals(fk.refTable, name) && (!ref || ref->kind != catalog::ObjectKind::Table))
+                    throw RuntimeError{objectError(1767, "外键 '" + (fk.name.empty() ? name : fk.name) +
+                                                              "' 引用了无效的表 '" + fk.refTable + "'。")};
+                std::vector<std::string> refCols = fk.refColumns;
+                if (refCols.empty() && ref) refCols = ref->primaryKey;
+                if (ref) {
+                    bool keyed = refCols.size() == ref->primaryKey.size();
+                    for (std::size_t i = 0; keyed && i < refCols.size(); ++i) keyed = lex::iequals(refCols[i], ref->primaryKey[i]);
+                    for (const auto& u : ref->uniques) {
+                        if (u.size() != refCols.size()) continue;
+                        bool same = true;
+                        for (std::size_t i = 0; same && i < u.size(); ++i) same = lex::iequals(u[i], refCols[i]);
+                        keyed = keyed || same;
+                    }
+                    if (!keyed)
+                        throw RuntimeError{objectError(1776, "在被引用表 '" + ref->name +
+                                                                 "' 中没有与外键 '" + fk.name +
+                                                                 "' 中的引用列列表匹配的主键或候选键。")};
+                }
+                if (fk.columns.size() != refCols.size() && !refCols.empty())
+                    throw RuntimeError{objectError(8139, "外键中引用列的数目与被引用表中的主键或候选键的列数不同。")};
+                sql += ", FOREIGN KEY (";
+                for (std::size_t i = 0; i < fk.columns.size(); ++i) sql += (i ? ", " : "") + quoteIdent(fk.columns[i]);
+                sql += ") REFERENCES " + quoteIdent(ref ? ref->name : name);
+                if (!refCols.empty()) {
+                    sql += " (";
+                    for (std::size_t i = 0; i < refCols.size(); ++i) sql += (i ? ", " : "") + quoteIdent(refCols[i]);
+                    sql += ")";
+                }
+                sql += " ON DELETE " + fkAction(fk.onDelete) + " ON UPDATE " + fkAction(fk.onUpdate);
+            }
+            sql += ")";
+            std::string err;
+            if (!execOk(sql, &err)) {
+                if (err.find("already exists") != std::string::npos) throw RuntimeError{makeError(2714, {name})};
+                throw RuntimeError{internalError(err)};
+            }
+            auto obj = catalog::Catalog::tableFromStatement(s, s.definition);
+            Message m;
+            if (!catalog_.add(db_, std::move(obj), m)) throw RuntimeError{m};
+            break;
+        }
+        case StmtKind::DropTable:
+        case StmtKind::DropView:
+        case StmtKind::DropProc:
+        case StmtKind::DropTrigger: {
+            catalog::ObjectKind kind = s.kind == StmtKind::DropTable  ? catalog::ObjectKind::Table
+                                       : s.kind == StmtKind::DropView ? catalog::ObjectKind::View
+                                       : s.kind == StmtKind::DropProc ? catalog::ObjectKind::Procedure
+                                                                      : catalog::ObjectKind::Trigger;
+            const char* word = s.kind == StmtKind::DropTable  ? "表"
+                               : s.kind == StmtKind::DropView ? "视图"
+                               : s.kind == StmtKind::DropProc ? "过程"
+                                                              : "触发器";
+            for (const auto& parts : s.names) {
+                const std::string& name = parts.back();
+                catalog::Object* o = catalog_.find(name);
+                if (!o || o->kind != kind) {
+                    if (s.ifExists) continue;
+                    throw RuntimeError{makeError(3701, {word, name})};
+                }
+                std::string real = o->name;
+                Message m;
+                if (kind == catalog::ObjectKind::Table) {
+                    for (auto& [child, fk] : catalog_.referencing(real)) {
+                        if (lex::iequals(child->name, real)) continue;
+                        std::string fkn = fk->name.empty() ? "FK__" + child->name.substr(0, 8) : fk->name;
+                        throw RuntimeError{makeError(3726, {real, fkn})};
+                    }
+                    for (catalog::Object* t : catalog_.all())
+                        if (t->kind == catalog::ObjectKind::Trigger && lex::iequals(t->parent, real))
+                            catalog_.remove(db_, t->name, m);
+                    std::string err;
+                    if (!execOk("DROP TABLE " + quoteIdent(real), &err)) throw RuntimeError{internalError(err)};
+                }
+                catalog_.remove(db_, real, m);
+            }
+            break;
+        }
+        case StmtKind::CreateView:
+        case StmtKind::CreateProc:
+        case StmtKind::CreateTrigger: {
+            const std::string& name = s.target.back();
+            if (catalog_.find(name)) throw RuntimeError{makeError(2714, {name})};
+            auto obj = std::make_unique<catalog::Object>();
+            obj->name = name;
+            obj->definition = s.definition;
+            Message m;
+            obj->module = catalog::Catalog::parseModule(obj->definition, m);
+            if (!obj->module) throw RuntimeError{m};
+            if (s.kind == StmtKind::CreateView) {
+                obj->kind = catalog::ObjectKind::View;
+                resolveView(*obj);  // unknown tables or columns refuse the view, as on the server
+            } else if (s.kind == StmtKind::CreateProc) {
+                obj->kind = catalog::ObjectKind::Procedure;
+            } else {
+                obj->kind = catalog::ObjectKind::Trigger;
+                catalog::Object* t = catalog_.find(s.triggerTable.back());
+                if (!t || (t->kind != catalog::ObjectKind::Table && t->kind != catalog::ObjectKind::View))
+                    throw RuntimeError{objectError(8197, "对象 '" + s.triggerTable.back() + "' 不存在或对此操作无效。")};
+                if (t->kind == catalog::ObjectKind::View && !s.insteadOf)
+                    throw RuntimeError{objectError(340, "无法对视图 \"" + t->name + "\" 创建触发器 \"" + name +
+                                                            "\"。不能对视图创建 AFTER 触发器。")};
+                if (s.insteadOf)
+                    throw RuntimeError{internalError("嵌入式引擎不支持 INSTEAD OF 触发器。")};
+                obj->parent = t->name;
+                obj->onInsert = s.onInsert;
+                obj->onUpdate = s.onUpdate;
+                obj->onDelete = s.onDelete;
+            }
+            if (!catalog_.add(db_, std::move(obj), m)) throw RuntimeError{m};
+            break;
+        }
+        case StmtKind::CreateIndex: {
+            catalog::Object* t = catalog_.find(s.target.back());
+            if (!t || t->kind != catalog::ObjectKind::Table)
+                throw RuntimeError{makeError(1088, {s.target.back()})};
+            std::string sql = std::string("CREATE ") + (s.on ? "UNIQUE " : "") + "INDEX " +
+                              quoteIdent("qm_ix_" + lex::lower(t->name) + "_" + lex::lower(s.name)) + " ON " +
+                              quoteIdent(t->name) + " (";
+            for (std::size_t i = 0; i < s.columns.size(); ++i) {
+                if (t->columnIndex(s.columns[i]) < 0) throw RuntimeError{makeError(1911, {s.columns[i]})};
+                sql += (i ? ", " : "") + quoteIdent(s.columns[i]);
+            }
+            sql += ")";
+            std::string err;
+            if (!execOk(sql, &err)) {
+                Message m = makeError(1913);
+                m.text = "操作失败，因为在表 '" + t->name + "' 上已存在名称为 '" + s.name + "' 的索引或统计信息。";
+                if (err.find("already exists") == std::string::npos) m = internalError(err);
+                throw RuntimeError{m};
+            }
+            break;
+        }
+        case StmtKind::DropIndex:
+            for (const auto& parts : s.names) {
+                if (parts.size() < 2) throw RuntimeError{makeError(159)};
+                std::string err;
+                std::string n = "qm_ix_" + lex::lower(parts[parts.size() - 2]) + "_" + lex::lower(parts.back());
+                if (!execOk("DROP INDEX " + quoteIdent(n), &err)) {
+                    if (s.ifExists) continue;
+                    throw RuntimeError{makeError(3701, {"索引", parts.back()})};
+                }
+            }
+            break;
+        default:
+            throw RuntimeError{internalError("不支持的语句")};
+        }
+        releaseSavepoint(depth);
+    } catch (...) {
+        rollbackSavepoint(depth);
+        --savepointDepth_;
+        // the in-memory catalog follows the file
+        Message m;
+        catalog_.load(db_, m);
+        throw;
+    }
+    --savepointDepth_;
+    return Flow::Next;
+}
+
+}  // namespace quillmere::engine::exec

@@ -1,0 +1,145 @@
+// The embedded engine's Session: runs T-SQL batches on a SQLite database file.
+#pragma once
+
+#include "engine/Session.h"
+#include "engine/catalog/Catalog.h"
+#include "engine/exec/SqlFunctions.h"
+#include "engine/lex/Lexer.h"
+#include "engine/parse/Ast.h"
+#include "engine/parse/Literals.h"
+#include "engine/translate/Translator.h"
+
+#include <memory>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace quillmere::engine::exec {
+
+struct Variable {
+    SqlType type;
+    Value value;
+};
+
+// What a batch, procedure or trigger body runs in.
+struct Frame {
+    std::unordered_map<std::string, Variable> vars;
+    const parse::Literals* literals = nullptr;
+    std::string procedure;  // empty at batch level
+    int nestLevel = 0;
+    const translate::TriggerTables* trigger = nullptr;
+    const catalog::Object* triggerObject = nullptr;
+    std::int64_t returnValue = 0;
+};
+
+enum class Flow { Next, Break, Continue, Return, Abort };
+
+// An error that ends the current statement (or the batch, when abortBatch).
+struct RuntimeError {
+    Message message;
+    bool abortBatch = false;
+    bool terminated = false;  // add "语句已终止。"
+    bool reported = false;    // already sent (an error inside a trigger)
+};
+
+// A prepared SQLite statement with the translation it came from.
+struct Compiled {
+    std::uint64_t catalogVersion = 0;
+    translate::Query query;
+    translate::DmlPlan dml;
+    bool isDml = false;
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_stmt* capture = nullptr;
+    std::vector<catalog::Object*> triggers;
+    ~Compiled();
+};
+
+struct CachedBatch {
+    std::shared_ptr<ast::Batch> batch;
+    std::vector<Value> structural;  // literal values the tree depends on
+};
+
+class Engine final : public Session {
+public:
+    Engine(SessionOptions options);
+    ~Engine() override;
+
+    bool connect(const std::string& database, Message* error);
+
+    BatchStatus execute(std::string_view batch, ResultSink& sink) override;
+    BatchStatus execute(std::string_view batch, std::span<const Parameter> parameters, ResultSink& sink) override;
+    std::string currentDatabase() const override { return database_; }
+    std::vector<std::string> primaryKey(std::string_view table) const override;
+    std::optional<std::vector<ResultColumn>> columns(std::string_view object) const override;
+
+    // ---- used by the executor's parts ----
+    Flow runStatements(const std::vector<ast::StmtPtr>& list, Frame& f);
+    Flow runStatement(const ast::Stmt& s, Frame& f);
+    Flow dispatch(const ast::Stmt& s, Frame& f);
+
+    void report(Message m, const ast::Stmt& s, const Frame& f);
+    void emitRowCount(std::int64_t n, const Frame& f);
+
+    Compiled& compile(const ast::Stmt& s, int variant, Frame& f, const std::function<void(Compiled&)>& build);
+    translate::Environment environment(Frame& f);
+    void prepare(Compiled& c);
+    void bind(sqlite3_stmt* st, const std::vector<translate::ParamRef>& params, Frame& f);
+    Value paramValue(const translate::ParamRef& p, Frame& f, SqlType* type);
+    [[noreturn]] void sqliteFailure(int rc, const char* action, const catalog::Object* table,
+                                    const Compiled* plan = nullptr, Frame* frame = nullptr);
+
+    Flow runSelect(const ast::Stmt& s, Frame& f);
+    Flow runDml(const ast::Stmt& s, Frame& f);
+    void fireTriggers(catalog::Object& table, char action, Frame& f, const std::string& ins, const std::string& del);
+    Value evaluate(const ast::Stmt& s, int part, const ast::Expr& e, Frame& f, const SqlType* target, SqlType* type);
+    bool evaluateCondition(const ast::Stmt& s, int part, const ast::Expr& e, Frame& f);
+    void assign(Frame& f, const std::string& name, const Value& v, const SqlType& from, int line);
+
+    Flow runExec(const ast::Stmt& s, Frame& f);
+    Flow runHelpText(const ast::Stmt& s, Frame& f, const Value& name);
+    Flow runDdl(const ast::Stmt& s, Frame& f);
+    Flow runDatabaseStatement(const ast::Stmt& s, Frame& f);
+    Flow runTransaction(const ast::Stmt& s, Frame& f);
+
+    void resolveView(catalog::Object& view);
+    std::shared_ptr<catalog::Module> moduleOf(catalog::Object& o);
+    void exec(const std::string& sql);  // internal SQL that must not fail
+    bool execOk(const std::string& sql, std::string* error = nullptr);
+    std::string captureTable(char kind, int level, const catalog::Object& table);
+    void savepoint(int depth);
+    void releaseSavepoint(int depth);
+    void rollbackSavepoint(int depth);
+    bool reloadCatalogIfChanged();
+
+    // state
+    SessionOptions options_;
+    std::string database_;
+    sqlite3* db_ = nullptr;
+    catalog::Catalog catalog_;
+    FunctionState functions_;
+    ResultSink* sink_ = nullptr;
+    BatchStatus status_;
+    bool nocount_ = false;
+    int trancount_ = 0;
+    bool tranRolledBack_ = false;
+    std::int64_t rowcount_ = 0;
+    int lastError_ = 0;
+    int savepointDepth_ = 0;
+    std::vector<const catalog::Object*> triggerStack_;
+    std::set<std::string> captureTables_;
+    std::unordered_map<std::string, sqlite3_stmt*> internalStmts_;
+    std::unordered_map<std::string, CachedBatch> planCache_;
+    lex::LexResult lexed_;
+    std::uint64_t loops_ = 0;
+
+    sqlite3_stmt* internal(const std::string& sql);
+    void closeDatabase();
+};
+
+std::filesystem::path findDatabaseFile(const std::filesystem::path& dir, const std::string& name);
+
+}  // namespace quillmere::engine::exec

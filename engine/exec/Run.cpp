@@ -1,0 +1,603 @@
+// Running batches: the plan cache, statement dispatch, variables and control flow.
+#include "engine/Convert.h"
+#include "engine/Errors.h"
+#include "engine/exec/Engine.h"
+#include "engine/parse/Parser.h"
+#include "engine/types/SqliteFunctions.h"
+
+#include <sqlite3.h>
+
+namespace quillmere::engine::exec {
+
+using ast::StmtKind;
+
+namespace {
+
+constexpr std::size_t kPlanCacheLimit = 2000;
+constexpr std::uint64_t kLoopLimit = 50'000'000;
+
+Message noDatabase() {
+    return internalError("未选择数据库：请先执行 CREATE DATABASE 或 USE。");
+}
+
+}  // namespace
+
+BatchStatus Engine::execute(std::string_view batch, ResultSink& sink) {
+    return execute(batch, std::span<const Parameter>(), sink);
+}
+
+BatchStatus Engine::execute(std::string_view batch, std::span<const Parameter> parameters, ResultSink& sink) {
+    sink_ = &sink;
+    status_ = BatchStatus{};
+    loops_ = 0;
+    try {
+        lex::tokenize(batch, lexed_);
+        std::shared_ptr<ast::Batch> tree;
+        parse::Literals literals;
+        parse::decodeLiterals(batch, lexed_, literals);
+        auto it = planCache_.find(lexed_.shape);
+        if (it != planCache_.end()) {
+            const CachedBatch& cb = it->second;
+            bool same = true;
+            for (std::size_t i = 0; i < cb.batch->structuralSlots.size(); ++i) {
+                int slot = cb.batch->structuralSlots[i];
+                if (slot >= static_cast<int>(literals.values.size()) || !(literals.values[slot] == cb.structural[i])) {
+                    same = false;
+                    break;
+                }
+            }
+            if (same) tree = cb.batch;
+        }
+        if (!tree) {
+            tree = std::make_shared<ast::Batch>();
+            Message error;
+            if (!parse::parseBatch(batch, lexed_, *tree, error)) {
+                error.server = options_.serverName;
+                status_.ok = false;
+                status_.firstErrorNumber = error.number;
+                lastError_ = error.number;
+                sink.message(error);
+                sink_ = nullptr;
+                return status_;
+            }
+            if (tree->cacheable && batch.size() < 100000) {
+                if (planCache_.size() >= kPlanCacheLimit) planCache_.clear();
+                CachedBatch cb;
+                cb.batch = tree;
+                for (int slot : tree->structuralSlots) cb.structural.push_back(literals.values[slot]);
+                planCache_[lexed_.shape] = std::move(cb);
+            }
+        }
+        Frame top;
+        top.literals = &literals;
+        for (const auto& p : parameters) {
+            std::string name = lex::lower(p.name);
+            if (name.empty() || name[0] != '@') name = "@" + name;
+            top.vars[name] = Variable{p.type, p.value};
+        }
+        runStatements(tree->statements, top);
+    } catch (const RuntimeError& e) {
+        if (!e.reported) {
+            Message m = e.message;
+            m.server = options_.serverName;
+            status_.ok = false;
+            if (!status_.firstErrorNumber) status_.firstErrorNumber = m.number;
+            sink.message(m);
+        }
+    } catch (const std::exception& e) {
+        Message m = internalError(e.what());
+        status_.ok = false;
+        if (!status_.firstErrorNumber) status_.firstErrorNumber = m.number;
+        sink.message(m);
+    }
+    sink_ = nullptr;
+    return status_;
+}
+
+void Engine::report(Message m, const ast::Stmt& s, const Frame& f) {
+    if (m.line < s.line) m.line = s.line;
+    if (m.procedure.empty()) m.procedure = f.procedure;
+    m.server = options_.serverName;
+    if (m.isError()) {
+        if (status_.ok) status_.firstErrorNumber = m.number;
+        status_.ok = false;
+        lastError_ = m.number;
+    }
+    if (sink_) sink_->message(m);
+}
+
+void Engine::emitRowCount(std::int64_t n, const Frame& f) {
+    if (sink_) sink_->rowsAffected(n, !nocount_, f.nestLevel);
+}
+
+Flow Engine::runStatements(const std::vector<ast::StmtPtr>& list, Frame& f) {
+    for (const auto& s : list) {
+        Flow fl = runStatement(*s, f);
+        if (fl != Flow::Next) return fl;
+    }
+    return Flow::Next;
+}
+
+Flow Engine::runStatement(const ast::Stmt& s, Frame& f) {
+    bool aborts = false;
+    try {
+        lastError_ = 0;
+        return dispatch(s, f);
+    } catch (const RuntimeError& e) {
+        if (!e.reported) {
+            report(e.message, s, f);
+            if (e.terminated) report(statementTerminated(), s, f);
+        }
+        aborts = e.abortBatch || e.reported || errorScope(e.message.number) == ErrorScope::Batch;
+    } catch (const translate::TranslateError& e) {
+        report(e.message, s, f);
+        int n = e.message.number;
+        aborts = n == 208 || n == 207 || n == 4104 || n == 209 || errorScope(n) == ErrorScope::Batch;
+    }
+    // Inside a trigger every error ends the batch, as on the server.
+    if (f.triggerObject) aborts = true;
+    return aborts ? Flow::Abort : Flow::Next;
+}
+
+translate::Environment Engine::environment(Frame& f) {
+    translate::Environment env;
+    env.catalog = &catalog_;
+    env.literals = f.literals;
+    env.trigger = f.trigger;
+    env.database = database_;
+    env.variableType = [&f](const std::string& name) -> const SqlType* {
+        auto it = f.vars.find(name);
+        return it == f.vars.end() ? nullptr : &it->second.type;
+    };
+    env.resolveView = [this](catalog::Object& v) { resolveView(v); };
+    return env;
+}
+
+static int variantOf(int part, const Frame& f) { return part * 64 + (f.trigger ? f.nestLevel : 0); }
+
+Compiled& Engine::compile(const ast::Stmt& s, int part, Frame& f, const std::function<void(Compiled&)>& build) {
+    int variant = variantOf(part, f);
+    for (auto& [v, p] : s.plans) {
+        if (v != variant) continue;
+        auto* c = static_cast<Compiled*>(p.get());
+        if (c->catalogVersion == catalog_.version()) return *c;
+        auto fresh = std::make_shared<Compiled>();
+        fresh->catalogVersion = catalog_.version();
+        build(*fresh);
+        prepare(*fresh);
+        p = fresh;
+        return *fresh;
+    }
+    auto fresh = std::make_shared<Compiled>();
+    fresh->catalogVersion = catalog_.version();
+    try {
+        build(*fresh);
+    } catch (const translate::TranslateError& e) {
+        // Another program may have created the object since the catalog was read.
+        int n = e.message.number;
+        if ((n == 208 || n == 2812) && reloadCatalogIfChanged()) {
+            fresh = std::make_shared<Compiled>();
+            fresh->catalogVersion = catalog_.version();
+            build(*fresh);
+        } else {
+            throw;
+        }
+    }
+    prepare(*fresh);
+    s.plans.emplace_back(variant, fresh);
+    return *fresh;
+}
+
+void Engine::prepare(Compiled& c) {
+    const std::string& sql = c.isDml ? c.dml.main.sql : c.query.sql;
+    if (sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &c.stmt,
+                           nullptr) != SQLITE_OK) {
+        std::string err = sqlite3_errmsg(db_);
+        sqlite3_finalize(c.stmt);
+        c.stmt = nullptr;
+        if (auto m = decodeSqliteError(err)) throw RuntimeError{*m};
+        if (err.find("no such table") != std::string::npos) {
+            reloadCatalogIfChanged();
+            throw RuntimeError{makeError(208, {err.substr(err.find(':') + 2)}), true};
+        }
+        throw RuntimeError{internalError(err + " [" + sql.substr(0, 300) + "]")};
+    }
+    if (c.isDml && !c.dml.captureOld.sql.empty()) {
+        const std::string& cap = c.dml.captureOld.sql;
+        if (sqlite3_prepare_v3(db_, cap.c_str(), static_cast<int>(cap.size()), SQLITE_PREPARE_PERSISTENT, &c.capture,
+                               nullptr) != SQLITE_OK) {
+            std::string err = sqlite3_errmsg(db_);
+            throw RuntimeError{internalError(err)};
+        }
+    }
+}
+
+static void bindValue(sqlite3_stmt* st, int index, const Value& v, bool copy) {
+    switch (v.kind) {
+    case ValueKind::Null: sqlite3_bind_null(st, index); break;
+    case ValueKind::Integer: sqlite3_bind_int64(st, index, v.integer); break;
+    case ValueKind::Real: sqlite3_bind_double(st, index, v.real); break;
+    case ValueKind::Text:
+        sqlite3_bind_text(st, index, v.bytes.data(), static_cast<int>(v.bytes.size()),
+                          copy ? SQLITE_TRANSIENT : SQLITE_STATIC);
+        break;
+    case ValueKind::Blob:
+        sqlite3_bind_blob(st, index, v.bytes.data(), static_cast<int>(v.bytes.size()),
+                          copy ? SQLITE_TRANSIENT : SQLITE_STATIC);
+        break;
+    }
+}
+
+Value Engine::paramValue(const translate::ParamRef& p, Frame& f, SqlType* type) {
+    switch (p.kind) {
+    case translate::ParamKind::Literal:
+        if (type) *type = f.literals->types[p.slot];
+        return f.literals->values[p.slot];
+    case translate::ParamKind::Variable: {
+        auto it = f.vars.find(p.name);
+        if (it == f.vars.end()) {
+            Message m = makeError(137, {p.name});
+            m.line = p.line;
+            throw RuntimeError{m};
+        }
+        if (type) *type = it->second.type;
+        return it->second.value;
+    }
+    case translate::ParamKind::GlobalVar: {
+        if (type) *type = SqlType{TypeId::Int};
+        const std::string& n = p.name;
+        if (n == "@@rowcount") return Value::fromInteger(rowcount_);
+        if (n == "@@error") return Value::fromInteger(lastError_);
+        if (n == "@@trancount") return Value::fromInteger(trancount_);
+        if (n == "@@nestlevel") return Value::fromInteger(f.nestLevel);
+        if (n == "@@spid") return Value::fromInteger(51);
+        if (n == "@@fetch_status") return Value::fromInteger(-1);
+        if (n == "@@datefirst") return Value::fromInteger(7);
+        if (n == "@@identity") {
+            if (type) *type = SqlType{TypeId::Numeric, 0, 38, 0};
+            return functions_.hasIdentity ? Value::fromInteger(functions_.lastIdentity) : Value::null();
+        }
+        if (type) *type = SqlType{TypeId::NVarChar, 128};
+        if (n == "@@version") return Value::fromText("Microsoft SQL Server (Quillmere embedded T-SQL engine on SQLite)");
+        if (n == "@@servername" || n == "@@servicename") return Value::fromText(options_.serverName);
+        if (n == "@@language") return Value::fromText("简体中文");
+        return Value::null();
+    }
+    }
+    return Value::null();
+}
+
+void Engine::bind(sqlite3_stmt* st, const std::vector<translate::ParamRef>& params, Frame& f) {
+    int count = sqlite3_bind_parameter_count(st);
+    for (std::size_t i = 0; i < params.size(); ++i) {
+        int index = static_cast<int>(i) + 1;
+        if (index > count) break;
+        const translate::ParamRef& p = params[i];
+        if (!p.convert && p.kind == translate::ParamKind::Literal) {
+            bindValue(st, index, f.literals->values[p.slot], false);
+            continue;
+        }
+        SqlType from;
+        Value v = paramValue(p, f, &from);
+        if (p.convert) {
+            auto r = convertValue(v, from, p.to, p.context);
+            if (auto* m = std::get_if<Message>(&r)) {
+                Message msg = *m;
+                msg.line = p.line;
+                RuntimeError e{msg};
+                e.terminated = msg.number == 8152;
+                throw e;
+            }
+            bindValue(st, index, std::get<Value>(r), true);
+        } else {
+            bindValue(st, index, v, true);
+        }
+    }
+}
+
+void Engine::assign(Frame& f, const std::string& name, const Value& v, const SqlType& from, int line) {
+    auto it = f.vars.find(name);
+    if (it == f.vars.end()) {
+        Message m = makeError(137, {name});
+        m.line = line;
+        throw RuntimeError{m};
+    }
+    auto r = convertValue(v, from, it->second.type, ConversionContext::Variable);
+    if (auto* m = std::get_if<Message>(&r)) {
+        Message msg = *m;
+        msg.line = line;
+        throw RuntimeError{msg};
+    }
+    it->second.value = std::move(std::get<Value>(r));
+}
+
+static Value columnValue(sqlite3_stmt* st, int i) {
+    switch (sqlite3_column_type(st, i)) {
+    case SQLITE_INTEGER: return Value::fromInteger(sqlite3_column_int64(st, i));
+    case SQLITE_FLOAT: return Value::fromReal(sqlite3_column_double(st, i));
+    case SQLITE_TEXT:
+        return Value::fromText(std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, i)),
+                                           static_cast<std::size_t>(sqlite3_column_bytes(st, i))));
+    case SQLITE_BLOB: {
+        const void* b = sqlite3_column_blob(st, i);
+        return Value::fromBlob(std::string(static_cast<const char*>(b ? b : ""),
+                                           static_cast<std::size_t>(sqlite3_column_bytes(st, i))));
+    }
+    default: return Value::null();
+    }
+}
+
+Value Engine::evaluate(const ast::Stmt& s, int part, const ast::Expr& e, Frame& f, const SqlType* target,
+                       SqlType* type) {
+    // Plain values need no SQL.
+    Value v;
+    SqlType t;
+    bool direct = true;
+    if (e.kind == ast::ExprKind::Literal && e.slot >= 0) {
+        v = f.literals->values[e.slot];
+        t = f.literals->types[e.slot];
+    } else if (e.kind == ast::ExprKind::Null) {
+        v = Value::null();
+    } else if (e.kind == ast::ExprKind::Variable) {
+        translate::ParamRef p;
+        p.kind = translate::ParamKind::Variable;
+        p.name = e.op;
+        p.line = e.line;
+        v = paramValue(p, f, &t);
+    } else {
+        direct = false;
+    }
+    if (direct) {
+        if (target) {
+            auto r = convertValue(v, t, *target, ConversionContext::Variable);
+            if (auto* m = std::get_if<Message>(&r)) {
+                Message msg = *m;
+                msg.line = e.line;
+                throw RuntimeError{msg};
+            }
+            v = std::get<Value>(r);
+            t = *target;
+        }
+        if (type) *type = t;
+        return v;
+    }
+    Compiled& c = compile(s, part, f, [&](Compiled& c) {
+        translate::Translator tr(environment(f));
+        c.query = tr.scalar(e, false, target);
+    });
+    bind(c.stmt, c.query.params, f);
+    int rc = sqlite3_step(c.stmt);
+    if (rc == SQLITE_ROW) v = columnValue(c.stmt, 0);
+    if (rc == SQLITE_ROW) rc = sqlite3_step(c.stmt);
+    sqlite3_reset(c.stmt);
+    if (rc != SQLITE_DONE) sqliteFailure(rc, "", nullptr);
+    if (type) *type = target ? *target : c.query.columns[0].type;
+    return v;
+}
+
+bool Engine::evaluateCondition(const ast::Stmt& s, int part, const ast::Expr& e, Frame& f) {
+    Compiled& c = compile(s, part, f, [&](Compiled& c) {
+        translate::Translator tr(environment(f));
+        c.query = tr.scalar(e, true);
+    });
+    bind(c.stmt, c.query.params, f);
+    int rc = sqlite3_step(c.stmt);
+    bool result = rc == SQLITE_ROW && sqlite3_column_int(c.stmt, 0) != 0;
+    if (rc == SQLITE_ROW) rc = sqlite3_step(c.stmt);
+    sqlite3_reset(c.stmt);
+    if (rc != SQLITE_DONE) sqliteFailure(rc, "", nullptr);
+    return result;
+}
+
+Flow Engine::dispatch(const ast::Stmt& s, Frame& f) {
+    if (!db_ && s.kind != StmtKind::CreateDatabase && s.kind != StmtKind::DropDatabase && s.kind != StmtKind::Use &&
+        s.kind != StmtKind::Print && s.kind != StmtKind::Declare && s.kind != StmtKind::SetVar &&
+        s.kind != StmtKind::SetOption && s.kind != StmtKind::Block && s.kind != StmtKind::If)
+        throw RuntimeError{noDatabase(), true};
+    switch (s.kind) {
+    case StmtKind::Select:
+        return runSelect(s, f);
+    case StmtKind::Insert:
+    case StmtKind::Update:
+    case StmtKind::Delete:
+        return runDml(s, f);
+    case StmtKind::Truncate: {
+        catalog::Object* t = catalog_.find(s.target.back());
+        if (!t || t->kind != catalog::ObjectKind::Table) throw RuntimeError{makeError(4701, {s.target.back()})};
+        if (!catalog_.referencing(t->name).empty()) {
+            Message m = makeError(4712, {t->name});
+            m.text = "无法截断表 '" + t->name + "'，因为该表正由 FOREIGN KEY 约束引用。";
+            throw RuntimeError{m};
+        }
+        int depth = ++savepointDepth_;
+        savepoint(depth);
+        std::string err;
+        bool ok = execOk("DELETE FROM " + translate::quoteIdent(t->name), &err);
+        if (ok) releaseSavepoint(depth);
+        else rollbackSavepoint(depth);
+        --savepointDepth_;
+        if (!ok) throw RuntimeError{internalError(err)};
+        return Flow::Next;
+    }
+    case StmtKind::Declare:
+        for (std::size_t i = 0; i < s.decls.size(); ++i) {
+            const auto& d = s.decls[i];
+            if (f.vars.count(d.name)) throw RuntimeError{makeError(134, {d.name})};
+            f.vars[d.name] = Variable{d.type, Value::null()};
+            if (d.init) {
+                SqlType t;
+                Value v = evaluate(s, static_cast<int>(i) + 1, *d.init, f, &d.type, &t);
+                f.vars[d.name].value = std::move(v);
+            }
+        }
+        return Flow::Next;
+    case StmtKind::SetVar: {
+        const auto& set = s.sets.front();
+        auto it = f.vars.find(set.variable);
+        if (it == f.vars.end()) throw RuntimeError{makeError(137, {set.variable})};
+        SqlType target = it->second.type;
+        SqlType t;
+        Value v = evaluate(s, 1, *set.value, f, &target, &t);
+        f.vars[set.variable].value = std::move(v);
+        return Flow::Next;
+    }
+    case StmtKind::SetOption:
+        if (s.name == "nocount") nocount_ = s.on;
+        return Flow::Next;
+    case StmtKind::If: {
+        bool c = evaluateCondition(s, 1, *s.expr, f);
+        if (c) return runStatement(*s.thenStmt, f);
+        if (s.elseStmt) return runStatement(*s.elseStmt, f);
+        return Flow::Next;
+    }
+    case StmtKind::While:
+        while (evaluateCondition(s, 1, *s.expr, f)) {
+            if (++loops_ > kLoopLimit) {
+                throw RuntimeError{internalError("WHILE 循环超过了 " + std::to_string(kLoopLimit) + " 次，批处理已中止。"), true};
+            }
+            Flow fl = runStatement(*s.thenStmt, f);
+            if (fl == Flow::Break) break;
+            if (fl == Flow::Continue) continue;
+            if (fl != Flow::Next) return fl;
+        }
+        return Flow::Next;
+    case StmtKind::Block:
+        return runStatements(s.body, f);
+    case StmtKind::Break:
+        return Flow::Break;
+    case StmtKind::Continue:
+        return Flow::Continue;
+    case StmtKind::Print: {
+        SqlType t;
+        Value v = evaluate(s, 1, *s.expr, f, nullptr, &t);
+        Message m;
+        m.number = 0;
+        m.severity = 0;
+        m.state = 1;
+        m.line = s.line;
+        if (v.kind == ValueKind::Text) {
+            m.text = v.bytes;
+        } else if (!v.isNull()) {
+            auto r = convertValue(v, t, SqlType{TypeId::VarChar, 8000}, ConversionContext::Cast);
+            if (auto* x = std::get_if<Value>(&r)) m.text = x->bytes;
+        }
+        report(m, s, f);
+        return Flow::Next;
+    }
+    case StmtKind::Return:
+        if (s.expr) {
+            SqlType t;
+            SqlType intType{TypeId::Int};
+            Value v = evaluate(s, 1, *s.expr, f, &intType, &t);
+            f.returnValue = v.kind == ValueKind::Integer ? v.integer : 0;
+        }
+        return Flow::Return;
+    case StmtKind::BeginTran:
+    case StmtKind::Commit:
+    case StmtKind::Rollback:
+    case StmtKind::SaveTran:
+        return runTransaction(s, f);
+    case StmtKind::CreateDatabase:
+    case StmtKind::DropDatabase:
+    case StmtKind::Use:
+        return runDatabaseStatement(s, f);
+    case StmtKind::Exec:
+    case StmtKind::ExecString:
+        return runExec(s, f);
+    case StmtKind::Raiserror: {
+        SqlType t;
+        Value msg = evaluate(s, 1, *s.args.at(0).value, f, nullptr, &t);
+        int severity = 16, state = 1;
+        if (s.args.size() > 1) {
+            Value sv = evaluate(s, 2, *s.args[1].value, f, nullptr, &t);
+            if (sv.kind == ValueKind::Integer) severity = static_cast<int>(sv.integer);
+        }
+        if (s.args.size() > 2) {
+            Value st = evaluate(s, 3, *s.args[2].value, f, nullptr, &t);
+            if (st.kind == ValueKind::Integer) state = static_cast<int>(st.integer);
+        }
+        Message m;
+        m.number = msg.kind == ValueKind::Integer ? static_cast<int>(msg.integer) : 50000;
+        m.severity = std::max(0, std::min(25, severity));
+        m.state = state;
+        m.line = s.line;
+        std::string text = msg.kind == ValueKind::Text ? msg.bytes : makeError(m.number).text;
+        // substitute %s / %d with the further arguments
+        std::string out;
+        std::size_t argi = 3;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == '%' && i + 1 < text.size() && (text[i + 1] == 's' || text[i + 1] == 'd')) {
+                if (argi < s.args.size()) {
+                    Value a = evaluate(s, static_cast<int>(argi) + 1, *s.args[argi].value, f, nullptr, &t);
+                    if (a.kind == ValueKind::Text) out += a.bytes;
+                    else if (a.kind == ValueKind::Integer) out += std::to_string(a.integer);
+                    else if (a.kind == ValueKind::Real) out += std::to_string(a.real);
+                    else out += "(null)";
+                    ++argi;
+                }
+                ++i;
+                continue;
+            }
+            out.push_back(text[i]);
+        }
+        m.text = out;
+        if (m.severity > 10) throw RuntimeError{m};
+        report(m, s, f);
+        return Flow::Next;
+    }
+    case StmtKind::Empty:
+        return Flow::Next;
+    default:
+        return runDdl(s, f);
+    }
+}
+
+Flow Engine::runTransaction(const ast::Stmt& s, Frame& f) {
+    switch (s.kind) {
+    case StmtKind::BeginTran:
+        if (trancount_ == 0) {
+            if (savepointDepth_ > 0) exec("SAVEPOINT qm_tran");
+            else exec("BEGIN");
+        }
+        ++trancount_;
+        return Flow::Next;
+    case StmtKind::Commit:
+        if (trancount_ == 0) throw RuntimeError{makeError(3902)};
+        if (--trancount_ == 0) {
+            if (savepointDepth_ > 0) exec("RELEASE qm_tran");
+            else exec("COMMIT");
+        }
+        return Flow::Next;
+    case StmtKind::Rollback:
+        if (!s.name.empty() && trancount_ > 0) {
+            // ROLLBACK TRAN savepoint_name
+            std::string err;
+            if (execOk("ROLLBACK TO " + translate::quoteIdent("qm_user_" + lex::lower(s.name)), &err)) return Flow::Next;
+        }
+        if (trancount_ == 0) throw RuntimeError{makeError(3903)};
+        trancount_ = 0;
+        if (savepointDepth_ > 0) {
+            execOk("ROLLBACK TO qm_tran");
+            execOk("RELEASE qm_tran");
+        } else {
+            execOk("ROLLBACK");
+        }
+        if (f.triggerObject) {
+            tranRolledBack_ = true;
+            throw RuntimeError{makeError(3609), true};
+        }
+        return Flow::Next;
+    case StmtKind::SaveTran:
+        if (trancount_ == 0) {
+            Message m = makeError(628);
+            m.text = "当没有活动的事务时，不能发出 SAVE TRANSACTION。";
+            throw RuntimeError{m};
+        }
+        exec("SAVEPOINT " + translate::quoteIdent("qm_user_" + lex::lower(s.name)));
+        return Flow::Next;
+    default:
+        return Flow::Next;
+    }
+}
+
+}  // namespace quillmere::engine::exec

@@ -1,0 +1,314 @@
+// Column references and built-in functions.
+#include "engine/Errors.h"
+#include "engine/lex/Lexer.h"
+#include "engine/translate/TranslateImpl.h"
+
+namespace quillmere::engine::translate {
+
+using ast::Expr;
+using ast::ExprKind;
+
+static std::string joinParts(const std::vector<std::string>& parts) {
+    std::string r;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (i) r += ".";
+        r += parts[i];
+    }
+    return r;
+}
+
+Typed Translator::Impl::column(const Expr& e, Scope& scope) {
+    const std::string& colName = e.parts.back();
+    if (e.parts.size() == 1) {
+        std::string lname = lex::lower(colName);
+        if (lname == "current_timestamp") {
+            Typed t;
+            t.sql = "tsql_getdate()";
+            t.type = SqlType{TypeId::DateTime};
+            return t;
+        }
+        if (lname == "current_user" || lname == "session_user" || lname == "system_user" || lname == "user") {
+            Typed t;
+            t.sql = "'dbo'";
+            t.type = SqlType{TypeId::NVarChar, 128};
+            return t;
+        }
+    }
+    std::string qualifier = e.parts.size() >= 2 ? e.parts[e.parts.size() - 2] : std::string();
+    for (Scope* s = &scope; s; s = s->outer) {
+        const Source* found = nullptr;
+        const SourceCol* foundCol = nullptr;
+        for (const Source& src : s->sources) {
+            if (!qualifier.empty()) {
+                bool match = lex::iequals(src.exposed, qualifier) || (!src.aliased && lex::iequals(src.table, qualifier));
+                if (!match) continue;
+            }
+            for (const SourceCol& c : src.cols) {
+                if (lex::iequals(c.name, colName)) {
+                    if (found && found != &src) error(209, {colName}, e.line);
+                    if (found == &src) continue;
+                    found = &src;
+                    foundCol = &c;
+                }
+            }
+            if (!qualifier.empty() && !found) {
+                error(207, {colName}, e.line);
+            }
+        }
+        if (found) {
+            Typed t;
+            t.sql = quoteIdent(found->sqlAlias) + "." + quoteIdent(foundCol->sqlName);
+            t.type = foundCol->type;
+            t.nullable = foundCol->nullable;
+            t.baseTable = foundCol->baseTable;
+            t.baseColumn = foundCol->baseColumn;
+            t.isColumn = !foundCol->baseTable.empty();
+            return t;
+        }
+    }
+    if (e.parts.size() > 1) error(4104, {joinParts(e.parts)}, e.line);
+    error(207, {colName}, e.line);
+}
+
+namespace {
+
+SqlType varcharOf(const SqlType& t) {
+    if (t.isCharacter()) {
+        SqlType r = t;
+        if (t.id == TypeId::Char) r.id = TypeId::VarChar;
+        if (t.id == TypeId::NChar) r.id = TypeId::NVarChar;
+        return r;
+    }
+    return SqlType{TypeId::VarChar, 8000};
+}
+
+}  // namespace
+
+Typed Translator::Impl::call(const Expr& e, Scope& scope) {
+    const std::string& f = e.op;
+    auto arg = [&](std::size_t i) { return expr(*e.args.at(i), scope); };
+    auto need = [&](std::size_t lo, std::size_t hi) {
+        if (e.args.size() < lo || e.args.size() > hi) error(174, {f, std::to_string(lo)}, e.line);
+    };
+    auto asText = [&](Typed t) {
+        if (t.type.isCharacter() || t.isNull) return t;
+        return convertTo(t, SqlType{TypeId::VarChar, 8000}, ConversionContext::Cast, e.line);
+    };
+    auto asInt = [&](Typed t) {
+        if (t.type.isCharacter()) return convertTo(t, SqlType{TypeId::Int}, ConversionContext::Implicit, e.line);
+        return t;
+    };
+    auto asDate = [&](Typed t) {
+        if (t.type.isDateTime() || t.isNull) return t;
+        return convertTo(t, SqlType{TypeId::DateTime}, ConversionContext::Implicit, e.line);
+    };
+    Typed t;
+    // aggregates
+    if (f == "count" || f == "count_big") {
+        t.type = SqlType{f == "count" ? TypeId::Int : TypeId::BigInt};
+        t.aggregate = true;
+        if (e.star) {
+            t.sql = "count(*)";
+        } else {
+            need(1, 1);
+            Typed a = arg(0);
+            t.sql = std::string("count(") + (e.distinct ? "DISTINCT " : "") + a.sql + ")";
+        }
+        return t;
+    }
+    if (f == "sum" || f == "avg" || f == "min" || f == "max") {
+        need(1, 1);
+        Typed a = arg(0);
+        if (a.aggregate) error(130, {}, e.line);
+        std::string d = e.distinct ? "DISTINCT " : "";
+        t.aggregate = true;
+        if (f == "min" || f == "max") {
+            t.type = a.type;
+            t.sql = f + "(" + d + a.sql + ")";
+            return t;
+        }
+        if (a.type.isCharacter()) error(8117, {typeText(a.type), f}, e.line);
+        t.type = aggregateType(f, a.type.id == TypeId::Unknown ? SqlType{TypeId::Int} : a.type);
+        if (f == "avg" && a.type.isInteger()) {
+            t.sql = "tsql_avg_int(" + d + a.sql + ")";
+        } else if (f == "avg" && (a.type.id == TypeId::Numeric || a.type.id == TypeId::Money || a.type.id == TypeId::SmallMoney)) {
+            t.sql = "tsql_avg_numeric(" + d + a.sql + "," + std::to_string(t.type.scale) + ")";
+        } else if (f == "sum" && a.type.isInteger()) {
+            t.sql = "tsql_sum_int(" + d + a.sql + ",'" + typeText(t.type) + "')";
+        } else {
+            t.sql = f + "(" + d + a.sql + ")";
+        }
+        return t;
+    }
+    if (e.star) error(102, {"*"}, e.line);
+    std::vector<Typed> a;
+    for (std::size_t i = 0; i < e.args.size(); ++i) a.push_back(arg(i));
+    for (auto& x : a) t.aggregate = t.aggregate || x.aggregate;
+    auto list = [&](std::size_t from = 0) {
+        std::string s;
+        for (std::size_t i = from; i < a.size(); ++i) {
+            if (i > from) s += ",";
+            s += a[i].sql;
+        }
+        return s;
+    };
+    if (f == "len") {
+        need(1, 1);
+        t.type = SqlType{TypeId::Int};
+        t.sql = "tsql_len(" + asText(a[0]).sql + ")";
+    } else if (f == "datalength") {
+        need(1, 1);
+        t.type = SqlType{TypeId::Int};
+        t.sql = "tsql_datalength(" + a[0].sql + "," + (a[0].type.isUnicode() ? "1" : "0") + ")";
+    } else if (f == "substring") {
+        need(3, 3);
+        t.type = varcharOf(a[0].type);
+        t.sql = "tsql_substring(" + asText(a[0]).sql + "," + asInt(a[1]).sql + "," + asInt(a[2]).sql + ")";
+    } else if (f == "left" || f == "right") {
+        need(2, 2);
+        t.type = varcharOf(a[0].type);
+        t.sql = "tsql_" + f + "(" + asText(a[0]).sql + "," + asInt(a[1]).sql + ")";
+    } else if (f == "upper" || f == "lower") {
+        need(1, 1);
+        t.type = a[0].type.isCharacter() ? a[0].type : varcharOf(a[0].type);
+        t.sql = "tsql_" + f + "(" + asText(a[0]).sql + ")";
+    } else if (f == "ltrim" || f == "rtrim" || f == "trim") {
+        need(1, 1);
+        t.type = varcharOf(a[0].type);
+        t.sql = "tsql_" + f + "(" + asText(a[0]).sql + ")";
+    } else if (f == "replace") {
+        need(3, 3);
+        t.type = SqlType{a[0].type.isUnicode() ? TypeId::NVarChar : TypeId::VarChar, 8000};
+        t.sql = "tsql_replace(" + asText(a[0]).sql + "," + asText(a[1]).sql + "," + asText(a[2]).sql + ")";
+    } else if (f == "charindex") {
+        need(2, 3);
+        t.type = SqlType{TypeId::Int};
+        t.sql = "tsql_charindex(" + asText(a[0]).sql + "," + asText(a[1]).sql + "," +
+                (a.size() > 2 ? asInt(a[2]).sql : std::string("1")) + ")";
+    } else if (f == "isnull") {
+        need(2, 2);
+        t.type = a[0].isNull ? a[1].type : a[0].type;
+        Typed b = a[0].isNull ? a[1] : convertTo(a[1], t.type, ConversionContext::Implicit, e.line);
+        if (t.type.isCharacter() && b.type.isCharacter() && !a[0].isNull)
+            b = convertTo(a[1], t.type, ConversionContext::Cast, e.line);
+        t.sql = "ifnull(" + a[0].sql + "," + b.sql + ")";
+    } else if (f == "coalesce") {
+        if (a.size() < 2) error(189, {f, "2", "254"}, e.line);
+        for (auto& x : a)
+            if (!x.isNull) t.type = t.type.id == TypeId::Unknown ? x.type : t.type;
+        t.sql = "coalesce(" + list() + ")";
+    } else if (f == "nullif") {
+        need(2, 2);
+        t.type = a[0].type;
+        t.sql = "nullif(" + a[0].sql + "," + a[1].sql + ")";
+    } else if (f == "iif") {
+        need(3, 3);
+        t.type = a[1].isNull ? a[2].type : a[1].type;
+        t.sql = "(CASE WHEN " + a[0].sql + " THEN " + a[1].sql + " ELSE " + a[2].sql + " END)";
+    } else if (f == "getdate" || f == "sysdatetime" || f == "getutcdate" || f == "current_timestamp") {
+        t.type = SqlType{TypeId::DateTime};
+        t.sql = f == "getutcdate" ? "tsql_getdate()" : "tsql_getdate()";
+    } else if (f == "year" || f == "month" || f == "day") {
+        need(1, 1);
+        t.type = SqlType{TypeId::Int};
+        t.sql = "tsql_datepart('" + f + "'," + asDate(a[0]).sql + ")";
+    } else if (f == "datepart" || f == "datename") {
+        need(2, 2);
+        if (e.args[0]->kind != ExprKind::Column) error(155, {"datepart"}, e.line);
+        t.type = f == "datepart" ? SqlType{TypeId::Int} : SqlType{TypeId::NVarChar, 30};
+        t.sql = "tsql_datepart('" + lex::lower(e.args[0]->parts.back()) + "'," + asDate(a[1]).sql + ")";
+        if (f == "datename") t.sql = "CAST(" + t.sql + " AS TEXT)";
+    } else if (f == "dateadd") {
+        need(3, 3);
+        if (e.args[0]->kind != ExprKind::Column) error(155, {"dateadd"}, e.line);
+        t.type = a[2].type.isDateTime() ? a[2].type : SqlType{TypeId::DateTime};
+        t.sql = "tsql_dateadd('" + lex::lower(e.args[0]->parts.back()) + "'," + asInt(a[1]).sql + "," +
+                asDate(a[2]).sql + ")";
+    } else if (f == "datediff") {
+        need(3, 3);
+        if (e.args[0]->kind != ExprKind::Column) error(155, {"datediff"}, e.line);
+        t.type = SqlType{TypeId::Int};
+        t.sql = "tsql_datediff('" + lex::lower(e.args[0]->parts.back()) + "'," + asDate(a[1]).sql + "," +
+                asDate(a[2]).sql + ")";
+    } else if (f == "abs" || f == "sign" || f == "ceiling" || f == "floor") {
+        need(1, 1);
+        Typed x = a[0].type.isCharacter() ? convertTo(a[0], SqlType{TypeId::Float}, ConversionContext::Implicit, e.line) : a[0];
+        t.type = x.type;
+        t.sql = "tsql_" + f + "(" + x.sql + ")";
+        if ((f == "ceiling" || f == "floor") && x.type.id == TypeId::Numeric)
+            t.type = SqlType{TypeId::Numeric, 0, std::min(38, std::max(1, x.type.precision - x.type.scale + 1)), 0};
+    } else if (f == "round") {
+        need(2, 3);
+        t.type = a[0].type.isCharacter() ? SqlType{TypeId::Float} : a[0].type;
+        t.sql = "tsql_round(" + a[0].sql + "," + asInt(a[1]).sql + (a.size() > 2 ? "," + a[2].sql : std::string()) + ")";
+    } else if (f == "power" || f == "sqrt" || f == "exp" || f == "log" || f == "log10" || f == "square") {
+        t.type = f == "power" ? (a[0].type.isCharacter() ? SqlType{TypeId::Float} : a[0].type) : SqlType{TypeId::Float};
+        if (f == "square") t.sql = "((" + a.at(0).sql + ")*(" + a.at(0).sql + ")*1.0)";
+        else if (f == "log" && a.size() == 1) t.sql = "ln(" + a[0].sql + ")";
+        else if (f == "power" || f == "sqrt") t.sql = "tsql_" + f + "(" + list() + ")";
+        else t.sql = f + "(" + list() + ")";
+    } else if (f == "space") {
+        need(1, 1);
+        t.type = SqlType{TypeId::VarChar, 8000};
+        t.sql = "tsql_space(" + asInt(a[0]).sql + ")";
+    } else if (f == "replicate") {
+        need(2, 2);
+        t.type = SqlType{a[0].type.isUnicode() ? TypeId::NVarChar : TypeId::VarChar, 8000};
+        t.sql = "tsql_replicate(" + asText(a[0]).sql + "," + asInt(a[1]).sql + ")";
+    } else if (f == "reverse") {
+        need(1, 1);
+        t.type = varcharOf(a[0].type);
+        t.sql = "tsql_reverse(" + asText(a[0]).sql + ")";
+    } else if (f == "concat") {
+        if (a.size() < 2) error(189, {f, "2", "254"}, e.line);
+        bool unicode = false;
+        std::string s = "tsql_concat_n(";
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            unicode = unicode || a[i].type.isUnicode();
+            if (i) s += ",";
+            s += asText(a[i]).sql;
+        }
+        t.sql = s + ")";
+        t.type = SqlType{unicode ? TypeId::NVarChar : TypeId::VarChar, 8000};
+    } else if (f == "ascii" || f == "unicode") {
+        need(1, 1);
+        t.type = SqlType{TypeId::Int};
+        t.sql = "unicode(" + a[0].sql + ")";
+    } else if (f == "char" || f == "nchar") {
+        need(1, 1);
+        t.type = SqlType{f == "char" ? TypeId::Char : TypeId::NChar, 1};
+        t.sql = "char(" + a[0].sql + ")";
+    } else if (f == "newid") {
+        t.type = SqlType{TypeId::UniqueIdentifier};
+        t.sql = "qm_newid()";
+    } else if (f == "object_id") {
+        need(1, 2);
+        t.type = SqlType{TypeId::Int};
+        t.sql = "qm_object_id(" + a[0].sql + ")";
+    } else if (f == "db_name") {
+        t.type = SqlType{TypeId::NVarChar, 128};
+        t.sql = sqlLiteral(Value::fromText(env.database));
+    } else if (f == "user_name" || f == "suser_sname" || f == "suser_name" || f == "user_id") {
+        t.type = SqlType{TypeId::NVarChar, 128};
+        t.sql = "'dbo'";
+    } else if (f == "scope_identity" || f == "ident_current") {
+        ParamRef p;
+        p.kind = ParamKind::GlobalVar;
+        p.name = "@@identity";
+        t.type = SqlType{TypeId::Numeric, 0, 38, 0};
+        t.sql = paramSql(addParam(p));
+    } else if (f == "isnumeric") {
+        need(1, 1);
+        t.type = SqlType{TypeId::Int};
+        t.sql = "qm_isnumeric(" + a[0].sql + ")";
+    } else if (f == "str") {
+        need(1, 3);
+        t.type = SqlType{TypeId::VarChar, 10};
+        t.sql = "printf('%10.0f'," + a[0].sql + ")";
+    } else {
+        error(195, {f}, e.line);
+    }
+    return t;
+}
+
+}  // namespace quillmere::engine::translate

@@ -1,0 +1,96 @@
+// Internals of the translator shared by its source files.
+#pragma once
+
+#include "engine/translate/Translator.h"
+
+#include <string>
+#include <vector>
+
+namespace quillmere::engine::translate {
+
+struct Typed {
+    std::string sql;
+    SqlType type;
+    bool isColumn = false;  // a column with its own collation
+    bool isNull = false;    // the NULL literal
+    int param = -1;         // a bare parameter: index into params
+    bool nullable = true;
+    bool aggregate = false;
+    std::string baseTable, baseColumn;
+};
+
+struct SourceCol {
+    std::string name, sqlName;
+    SqlType type;
+    bool nullable = true;
+    std::string baseTable, baseColumn;
+};
+
+struct Source {
+    std::string exposed;  // alias, or the object name
+    std::string table;    // object name (for schema.table.column)
+    bool aliased = false;
+    std::string sqlAlias;
+    std::vector<SourceCol> cols;
+    catalog::Object* object = nullptr;
+};
+
+struct Scope {
+    std::vector<Source> sources;
+    Scope* outer = nullptr;
+};
+
+struct OutCol {
+    std::string name;
+    bool named = false;  // has a name (alias or column)
+    Typed value;
+    std::string sqlName;
+};
+
+struct Translator::Impl {
+    Environment& env;
+    std::vector<ParamRef>& params;
+    const parse::Literals* literals;
+    bool inlineLiterals = false;
+    int aliasCounter = 0;
+    // DML through a view: the base table whose rowid the view select must expose.
+    std::string rowidFor;
+    std::string rowidAlias;
+    int rowidMatches = 0;
+
+    Impl(Environment& e, std::vector<ParamRef>& p) : env(e), params(p), literals(e.literals) {}
+
+    [[noreturn]] void error(Message m, int line);
+    [[noreturn]] void error(int number, std::initializer_list<std::string_view> args, int line);
+
+    std::string newAlias() { return "q" + std::to_string(++aliasCounter); }
+    int addParam(const ParamRef& p);
+    std::string paramSql(int index) const { return "?" + std::to_string(index + 1); }
+
+    Typed expr(const ast::Expr& e, Scope& scope);
+    Typed literal(const ast::Expr& e);
+    Typed column(const ast::Expr& e, Scope& scope);
+    Typed call(const ast::Expr& e, Scope& scope);
+    Typed compare(const std::string& op, Typed l, Typed r, int line);
+    Typed convertTo(Typed t, const SqlType& to, ConversionContext ctx, int line, int style = -1);
+    bool needsConversion(const SqlType& from, const SqlType& to, ConversionContext ctx) const;
+    std::string condition(const ast::Expr& e, Scope& scope);
+    std::string subquerySql(const ast::Select& s, Scope& scope, std::vector<OutCol>* cols = nullptr);
+
+    // SELECT
+    std::string selectSql(const ast::Select& s, Scope* outer, std::vector<OutCol>& out);
+    std::string coreSql(const ast::Select& s, Scope* outer, std::vector<OutCol>& out, Scope*& scopeOut,
+                        std::vector<std::unique_ptr<Scope>>& keep);
+    std::string fromSql(const ast::TableRef& r, Scope& scope);
+    Source namedSource(const std::vector<std::string>& parts, const std::string& alias, int line, std::string& sql);
+    void viewSql(catalog::Object& view, std::string& sql, std::vector<SourceCol>& cols, const std::string& rowidTable);
+
+    std::string tableQualifier(const std::vector<std::string>& parts) const;
+    static bool isCharType(const SqlType& t) { return t.isCharacter(); }
+};
+
+std::string sqlLiteral(const Value& v);
+SqlType higherOf(const SqlType& a, const SqlType& b);
+std::string typeText(const SqlType& t);
+
+}  // namespace quillmere::engine::translate
