@@ -82,8 +82,9 @@ const std::array<std::uint16_t, 0x10000>& gbkTable() {
 }
 
 char32_t foldCase(char32_t cp) {
-    if (cp >= 'a' && cp <= 'z') return cp - 32;
-    if (cp >= 0xFF41 && cp <= 0xFF5A) return cp - 0xFF41 + 'A';  // full-width a-z
+    // ASCII letters fold to lower case, so that _ [ \ ] ^ ` sort before letters as on the server.
+    if (cp >= 'A' && cp <= 'Z') return cp + 32;
+    if (cp >= 0xFF21 && cp <= 0xFF3A) return cp - 0xFF21 + 'a';  // full-width A-Z
     if (cp >= 0xFF01 && cp <= 0xFF5E) return cp - 0xFEE0;        // other full-width ASCII
     if (cp == 0x3000) return ' ';
     if (cp >= 0xE0 && cp <= 0xFE && cp != 0xF7) return cp - 0x20;  // Latin-1
@@ -283,8 +284,8 @@ int compareText(std::string_view a, std::string_view b) {
     while (i < a.size() && j < b.size()) {
         unsigned char ca = static_cast<unsigned char>(a[i]), cb = static_cast<unsigned char>(b[j]);
         if (ca < 0x80 && cb < 0x80) {  // fast path for ASCII
-            int fa = ca >= 'a' && ca <= 'z' ? ca - 32 : ca;
-            int fb = cb >= 'a' && cb <= 'z' ? cb - 32 : cb;
+            int fa = ca >= 'A' && ca <= 'Z' ? ca + 32 : ca;
+            int fb = cb >= 'A' && cb <= 'Z' ? cb + 32 : cb;
             if (fa != fb) return fa < fb ? -1 : 1;
             ++i;
             ++j;
