@@ -151,6 +151,8 @@ void Engine::releaseSavepoint(int depth) {
 }
 
 void Engine::rollbackSavepoint(int depth) {
+    // Temporary tables made inside the savepoint go with it.
+    captureTables_.clear();
     if (sqlite3_get_autocommit(db_)) return;
     std::string n = "qm_s" + std::to_string(depth);
     sqlite3_stmt* a = internal("ROLLBACK TO " + n);
