@@ -132,7 +132,7 @@ Message statementTerminated() { return makeError(3621); }
 
 ErrorScope errorScope(int number) {
     switch (number) {
-    case 241: case 242: case 244: case 245: case 248: case 206: case 402:
+    case 241: case 244: case 245: case 248: case 206: case 402:
     case 217: case 1205: case 3609: case 8169:
         return ErrorScope::Batch;
     default:

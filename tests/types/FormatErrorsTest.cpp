@@ -85,4 +85,5 @@ TEST(ErrorsTest, CatalogueEntries) {
     EXPECT_EQ(internalError("x").text, "内部错误：x");
     EXPECT_EQ(errorScope(245), ErrorScope::Batch);
     EXPECT_EQ(errorScope(8134), ErrorScope::Statement);
+    EXPECT_EQ(errorScope(242), ErrorScope::Statement);  // "语句已终止。" follows it on the server
 }
