@@ -152,6 +152,21 @@ static Target resolveTarget(Translator::Impl& impl, const ast::Stmt& s, const st
     return t;
 }
 
+// The table an alias of the FROM list stands for (UPDATE e SET ... FROM emp e JOIN ...).
+static const ast::TableRef* findAliased(const ast::TableRef& r, const std::string& name) {
+    if (r.kind == ast::TableRef::Named) return lex::iequals(r.alias, name) ? &r : nullptr;
+    if (r.kind == ast::TableRef::Join) {
+        if (auto* x = findAliased(*r.left, name)) return x;
+        return findAliased(*r.right, name);
+    }
+    return nullptr;
+}
+static const ast::TableRef* findAliased(const std::vector<ast::TableRefPtr>& from, const std::string& name) {
+    for (const auto& f : from)
+        if (auto* x = findAliased(*f, name)) return x;
+    return nullptr;
+}
+
 DmlPlan Translator::insert(const ast::Stmt& s, bool capture) {
     DmlPlan plan;
     plan.action = 'I';
@@ -305,7 +320,13 @@ static void buildDmlScope(Translator::Impl& impl, const ast::Stmt& s, Target& ta
             // through a view named in FROM: rebuild it exposing the base rowid
             impl.error(4405, {occurrence->object->name}, s.line);
         }
-        ds.rowidJoin = quoteIdent(ds.targetAlias) + ".rowid = " + quoteIdent(occurrence->sqlAlias) + ".rowid";
+        // SQLite's UPDATE ... FROM hides the rowid of FROM tables: expose it as a column.
+        std::string plain = quoteIdent(occurrence->object->name) + " AS " + quoteIdent(occurrence->sqlAlias);
+        auto at = ds.from.find(plain);
+        if (at != std::string::npos)
+            ds.from.replace(at, plain.size(), "(SELECT rowid AS qm_rowid, * FROM " + quoteIdent(occurrence->object->name) +
+                                                  ") AS " + quoteIdent(occurrence->sqlAlias));
+        ds.rowidJoin = quoteIdent(ds.targetAlias) + ".rowid = " + quoteIdent(occurrence->sqlAlias) + ".qm_rowid";
         return;
     }
     Source self;
@@ -352,13 +373,10 @@ DmlPlan Translator::update(const ast::Stmt& s, bool capture) {
     {
         catalog::Object* obj = env_.catalog->find(s.target.back());
         bool targetInFrom = false;
-        if (!s.from.empty()) {
+        if (const ast::TableRef* r = findAliased(s.from, s.target.back())) {
             // UPDATE alias SET ... FROM table alias
-            for (const auto& f : s.from)
-                if (f->kind == ast::TableRef::Named && lex::iequals(f->alias, s.target.back())) {
-                    obj = env_.catalog->find(f->parts.back());
-                    targetInFrom = true;
-                }
+            obj = env_.catalog->find(r->parts.back());
+            targetInFrom = true;
         }
         if (targetInFrom && obj) {
             ast::Stmt fake;
@@ -428,11 +446,10 @@ DmlPlan Translator::remove(const ast::Stmt& s, bool capture) {
     {
         catalog::Object* obj = env_.catalog->find(s.target.back());
         bool targetInFrom = false;
-        for (const auto& f : s.from)
-            if (f->kind == ast::TableRef::Named && lex::iequals(f->alias, s.target.back())) {
-                obj = env_.catalog->find(f->parts.back());
-                targetInFrom = true;
-            }
+        if (const ast::TableRef* r = findAliased(s.from, s.target.back())) {
+            obj = env_.catalog->find(r->parts.back());
+            targetInFrom = true;
+        }
         if (targetInFrom && obj) {
             ast::Stmt fake;
             fake.target = {obj->name};

@@ -142,7 +142,9 @@ Typed Translator::Impl::call(const Expr& e, Scope& scope) {
     }
     if (e.star) error(102, {"*"}, e.line);
     std::vector<Typed> a;
-    for (std::size_t i = 0; i < e.args.size(); ++i) a.push_back(arg(i));
+    // the date part of DATEPART/DATEADD/DATEDIFF/DATENAME is a word, not a column
+    bool datePart = f == "datepart" || f == "datename" || f == "dateadd" || f == "datediff";
+    for (std::size_t i = 0; i < e.args.size(); ++i) a.push_back(datePart && i == 0 ? Typed{} : arg(i));
     for (auto& x : a) t.aggregate = t.aggregate || x.aggregate;
     auto list = [&](std::size_t from = 0) {
         std::string s;

@@ -1,0 +1,333 @@
+// T-SQL language coverage: statement forms, expressions, conversions, errors.
+#include "Harness.h"
+
+namespace qmtest {
+namespace {
+
+class Language : public EngineTest {
+protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        script(
+            "create table emp (id int identity(1,1) primary key, name varchar(20) not null, dept char(3), "
+            "salary numeric(10,2), hired datetime default getdate(), active bit default 1)\nGO\n"
+            "insert into emp(name, dept, salary) values ('Ann','A01',1000.50),('bob','A01',2000),('Cid','B02',1500)\n"
+            "insert emp(name, dept, salary) values ('Dee', null, null)\n");
+    }
+};
+
+TEST_F(Language, ScalarExpressionsAsOnTheServer) {
+    struct Case {
+        const char* sql;
+        const char* expected;
+    } cases[] = {
+        {"select 'book' + 'case'", "bookcase"},
+        {"select 1 + '1'", "2"},
+        {"select 7 / 2", "3"},
+        {"select 7 % 3", "1"},
+        {"select 7.0 / 2", "3.500000000000"},
+        {"select -7 / 2", "-3"},
+        {"select 'abc' + null", "NULL"},
+        {"select isnull(null, 'x')", "x"},
+        {"select coalesce(null, null, 3)", "3"},
+        {"select len('abc   ')", "3"},
+        {"select datalength('张三')", "4"},
+        {"select upper('abc') + lower('DEF')", "ABCdef"},
+        {"select substring('abcdef', 2, 3)", "bcd"},
+        {"select left('abcdef', 2) + right('abcdef', 2)", "abef"},
+        {"select ltrim('  x') + rtrim('y  ') + '|'", "xy|"},
+        {"select replace('aXbxc', 'x', '-')", "a-b-c"},
+        {"select charindex('c', 'abcabc')", "3"},
+        {"select cast('12' as int) + 1", "13"},
+        {"select convert(varchar(10), cast('1986-10-1' as datetime), 120)", "1986-10-01"},
+        {"select cast('1986-10-1' as datetime)", "1986-10-01 00:00:00.000"},
+        {"select year('1986-10-01') * 100 + month('1986-10-01')", "198610"},
+        {"select datediff(day, '2007-03-01', '2007-03-20')", "19"},
+        {"select case when 1 = 1 then 'yes' else 'no' end", "yes"},
+        {"select case 2 when 1 then 'one' when 2 then 'two' end", "two"},
+        {"select 'abc' where 'ABC' = 'abc  '", "abc"},
+        {"select count(*) from emp where name like 'a%'", "1"},
+        {"select count(*) from emp where name like '[AB]%'", "2"},
+        {"select count(*) from emp where dept is null", "1"},
+        {"select count(dept) from emp", "3"},
+        {"select count(distinct dept) from emp", "2"},
+        {"select sum(salary) from emp", "4500.50"},
+        {"select avg(salary) from emp", "1500.166666"},
+        {"select max(name) from emp", "Dee"},
+        {"select min(id) from emp where salary between 1500 and '2000'", "2"},
+        {"select count(*) from emp where dept in ('a01', 'x')", "2"},
+        {"select count(*) from emp where id not in (select id from emp where dept = 'A01')", "2"},
+        {"select count(*) from emp e where exists (select * from emp x where x.dept = e.dept and x.id <> e.id)", "2"},
+        {"select (select max(salary) from emp)", "2000.00"},
+        {"select top 1 name from emp order by salary desc", "bob"},
+        {"select name from emp order by 1 desc", "Dee"},
+        {"select x.n from (select name as n, id from emp) as x where x.id = 3", "Cid"},
+        {"select active from emp where id = 4", "1"},
+        {"select @@rowcount", "1"},
+        {"select abs(-5) + ceiling(1.2) + floor(1.8)", "8"},
+        {"select round(1.2345, 2)", "1.2300"},
+        {"select concat('a', null, 1)", "a1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sql);
+        EXPECT_EQ(scalar(c.sql), c.expected);
+    }
+}
+
+TEST_F(Language, StatementFormsTheFormsSend) {
+    const char* forms[] = {
+        "select * from emp ",
+        "select * from  emp where name ='Ann'",
+        "select count(*) from emp where dept='A01'",
+        "select * from emp where id between '1' and '3'",
+        "Delete emp where name='nobody'",
+        "delete from emp where name='nobody'",
+        "update emp set name='Ann', dept='A01' where id='1'",
+        "update  emp set salary = '12'  where name='Ann'",
+        "insert into emp(name,dept,salary) values('Eve','C03','5')",
+        "select name from emp ",
+        "SELECT e.name, d.cnt FROM emp e INNER JOIN (select dept, count(*) cnt from emp group by dept) d ON e.dept = d.dept",
+        "select name, dept from emp e left join (select 'A01' as code) c on c.code = e.dept",
+        "select dept, count(*) as n from emp group by dept having count(*) > 1",
+        "select name n1, n2 = dept, salary as 'pay' from emp",
+        "select distinct dept from emp",
+        "select name from emp union select dept from emp",
+        "select name from emp union all select 'x' order by 1",
+        "select * from dbo.emp where dbo.emp.id = 1",
+        "select [name] from [dbo].[emp] where \"id\" = 1",
+        "SELECT * FROM emp; SELECT * FROM emp",
+        "select * from emp -- comment\n/* block /* nested */ */ where id = 1",
+        "select N'中文' + name from emp",
+    };
+    for (const char* sql : forms) {
+        SCOPED_TRACE(sql);
+        ok(sql);
+    }
+    auto r = ok("select name n1, n2 = dept, salary as 'pay', salary * 2 from emp");
+    EXPECT_EQ(r.sets[0].columns[0].name, "n1");
+    EXPECT_EQ(r.sets[0].columns[1].name, "n2");
+    EXPECT_EQ(r.sets[0].columns[2].name, "pay");
+    EXPECT_EQ(r.sets[0].columns[3].name, "");
+    EXPECT_EQ(r.sets[0].columns[0].baseTable, "emp");
+    EXPECT_EQ(r.sets[0].columns[0].baseColumn, "name");
+    EXPECT_EQ(r.sets[0].columns[3].baseTable, "");
+}
+
+TEST_F(Language, ConversionsIntoColumns) {
+    ok("create table c (i int, n numeric(5,2), d datetime, s char(4), v varchar(4), b bit)");
+    ok("insert into c values ('', '1.005', '1986-10-1', 'ab', 'ab  ', 'TRUE')");
+    auto r = ok("select i, n, d, '[' + s + ']', '[' + v + ']', b from c");
+    EXPECT_EQ(r.sets[0].text(0, 0), "0");
+    EXPECT_EQ(r.sets[0].text(0, 2), "1986-10-01 00:00:00.000");
+    EXPECT_EQ(r.sets[0].text(0, 3), "[ab  ]");
+    EXPECT_EQ(r.sets[0].text(0, 4), "[ab  ]");
+    EXPECT_EQ(r.sets[0].text(0, 5), "1");
+    EXPECT_EQ(run("insert into c(d) values ('1986-13-1')").errorNumbers(), (std::vector<int>{242}));
+    EXPECT_EQ(run("insert into c(s) values ('abcde')").errorNumbers(), (std::vector<int>{8152}));
+    EXPECT_EQ(run("update c set v = 'abcdef'").errorNumbers(), (std::vector<int>{8152}));
+    EXPECT_EQ(run("insert into c(n) values ('')").errorNumbers(), (std::vector<int>{8114}));
+    EXPECT_EQ(scalar("select count(*) from c"), "1");
+    // 245 ends the batch: the PRINT does not run
+    auto s = run("insert into c(i) values ('abc') print 'after'");
+    EXPECT_EQ(s.errorNumbers(), (std::vector<int>{245}));
+    EXPECT_EQ(s.messages.size(), 1u);
+    // 8152 ends only its statement
+    auto t = run("insert into c(s) values ('abcde') print 'after'");
+    ASSERT_EQ(t.messages.size(), 3u);
+    EXPECT_EQ(t.messages[2].text, "after");
+    // variables and parameters cut silently
+    EXPECT_EQ(scalar("declare @x char(3) = 'abcdef' select @x"), "abc");
+}
+
+TEST_F(Language, VariablesAndControlFlow) {
+    auto r = ok(
+        "declare @i int, @s varchar(100)\n"
+        "set @i = 0 set @s = ''\n"
+        "while @i < 5 begin\n"
+        "  set @i = @i + 1\n"
+        "  if @i = 2 continue\n"
+        "  if @i = 4 break\n"
+        "  set @s = @s + cast(@i as varchar(10))\n"
+        "end\n"
+        "select @s, @i");
+    EXPECT_EQ(r.sets[0].text(0, 0), "13");
+    EXPECT_EQ(r.sets[0].text(0, 1), "4");
+    auto a = ok("declare @n varchar(20) select @n = name from emp where id = 2 select @n");
+    EXPECT_EQ(a.sets[0].text(0, 0), "bob");
+    // no row keeps the value; a subquery with none gives NULL
+    EXPECT_EQ(scalar("declare @n varchar(20) = 'keep' select @n = name from emp where id = 99 select @n"), "keep");
+    EXPECT_EQ(scalar("declare @n varchar(20) = 'keep' set @n = (select name from emp where id = 99) select @n"), "NULL");
+    EXPECT_EQ(run("declare @n int set @n = (select id from emp)").errorNumbers(), (std::vector<int>{512}));
+    EXPECT_EQ(run("select @undeclared").errorNumbers(), (std::vector<int>{137}));
+    EXPECT_EQ(run("declare @a int declare @a int").errorNumbers(), (std::vector<int>{134}));
+    auto p = ok("print 'hello' print 12");
+    ASSERT_EQ(p.messages.size(), 2u);
+    EXPECT_EQ(p.messages[0].text, "hello");
+    EXPECT_EQ(p.messages[0].number, 0);
+    EXPECT_EQ(p.messages[1].text, "12");
+    auto n = ok("set nocount on select * from emp set nocount off select * from emp");
+    ASSERT_EQ(n.events.size(), 4u);
+    EXPECT_FALSE(n.events[1].shown);
+    EXPECT_TRUE(n.events[3].shown);
+}
+
+TEST_F(Language, IdentityDefaultsAndInsertSelect) {
+    EXPECT_EQ(column("select id from emp order by id"), (std::vector<std::string>{"1", "2", "3", "4"}));
+    ok("insert into emp(name) select name + '2' from emp where dept = 'A01'");
+    EXPECT_EQ(column("select id from emp where name like '%2' order by id"), (std::vector<std::string>{"5", "6"}));
+    EXPECT_EQ(scalar("select active from emp where id = 5"), "1");
+    EXPECT_NE(scalar("select hired from emp where id = 5"), "NULL");
+    EXPECT_EQ(scalar("select @@identity"), "6");
+    EXPECT_EQ(run("insert into emp values ('x')").errorNumbers(), (std::vector<int>{213}));
+    EXPECT_EQ(run("insert into emp(name, dept) values ('x')").errorNumbers(), (std::vector<int>{109}));
+}
+
+TEST_F(Language, UpdateAndDeleteWithFrom) {
+    ok("create table bonus (dept char(3), amount int)");
+    ok("insert into bonus values ('A01', 10), ('B02', 20)");
+    ok("update e set salary = salary + b.amount from emp e join bonus b on b.dept = e.dept");
+    EXPECT_EQ(scalar("select salary from emp where id = 3"), "1520.00");
+    ok("update emp set salary = 0 from bonus where bonus.dept = emp.dept and bonus.amount = 20");
+    EXPECT_EQ(scalar("select salary from emp where id = 3"), "0.00");
+    auto d = ok("delete e from emp e inner join bonus b on b.dept = e.dept where b.amount = 10");
+    ASSERT_FALSE(d.counts.empty());
+    EXPECT_EQ(d.counts.back(), 2);
+    EXPECT_EQ(scalar("select count(*) from emp"), "2");
+}
+
+TEST_F(Language, TransactionsAndAtomicity) {
+    ok("begin tran delete emp rollback");
+    EXPECT_EQ(scalar("select count(*) from emp"), "4");
+    ok("begin transaction delete emp where id = 1 commit transaction");
+    EXPECT_EQ(scalar("select count(*) from emp"), "3");
+    // a failing multi-row insert leaves nothing behind
+    EXPECT_EQ(run("insert into emp(name) values ('ok'), (null)").errorNumbers(), (std::vector<int>{515}));
+    EXPECT_EQ(scalar("select count(*) from emp"), "3");
+    EXPECT_EQ(run("commit").errorNumbers(), (std::vector<int>{3902}));
+    EXPECT_EQ(run("rollback").errorNumbers(), (std::vector<int>{3903}));
+}
+
+TEST_F(Language, ErrorsCarryNumberLineAndText) {
+    auto s = run("select *\nfrom nosuchtable");
+    ASSERT_EQ(s.errorNumbers(), (std::vector<int>{208}));
+    EXPECT_EQ(s.messages[0].text, "对象名 'nosuchtable' 无效。");
+    auto c = run("select nosuchcol from emp");
+    ASSERT_EQ(c.errorNumbers(), (std::vector<int>{207}));
+    EXPECT_EQ(c.messages[0].text, "列名 'nosuchcol' 无效。");
+    auto x = run("select * from emp\nwhere");
+    ASSERT_EQ(x.errorNumbers(), (std::vector<int>{156}));
+    EXPECT_EQ(x.messages[0].line, 2);
+    auto y = run("select name frm emp");
+    ASSERT_EQ(y.errorNumbers(), (std::vector<int>{102}));
+    EXPECT_EQ(y.messages[0].text, "“emp”附近有语法错误。");
+    // a syntax error anywhere stops the whole batch before it runs
+    auto z = run("print 'first'\nselect * from emp where (");
+    EXPECT_EQ(z.messages.size(), 1u);
+    EXPECT_EQ(run("select 1/0").errorNumbers(), (std::vector<int>{8134}));
+    EXPECT_EQ(run("select 'x' from emp group by").errorNumbers().size(), 1u);
+}
+
+TEST_F(Language, BadInputNeverCrashes) {
+    std::string garbage;
+    for (int i = 0; i < 2000; ++i) garbage.push_back(static_cast<char>((i * 7919) % 256));
+    EXPECT_FALSE(run(garbage).errorNumbers().empty());
+    EXPECT_FALSE(run(std::string("select '\0' + 1", 15)).errorNumbers().empty());
+    EXPECT_FALSE(run("select 'unterminated").errorNumbers().empty());
+    EXPECT_FALSE(run("/* unterminated").errorNumbers().empty());
+    std::string deep = "select ";
+    for (int i = 0; i < 5000; ++i) deep += "(";
+    deep += "1";
+    for (int i = 0; i < 5000; ++i) deep += ")";
+    EXPECT_EQ(run(deep).errorNumbers(), (std::vector<int>{191}));
+    std::string deepIf;
+    for (int i = 0; i < 3000; ++i) deepIf += "if 1=1 ";
+    deepIf += "print 1";
+    EXPECT_FALSE(run(deepIf).errorNumbers().empty());
+    std::string huge = "select count(*) from emp where name in (";
+    for (int i = 0; i < 20000; ++i) huge += (i ? ",'" : "'") + std::to_string(i) + "'";
+    huge += ")";
+    EXPECT_EQ(scalar(huge), "0");
+    EXPECT_EQ(run("").errorNumbers().size(), 0u);
+    EXPECT_EQ(run(";;;").errorNumbers().size(), 0u);
+    // the session still works
+    EXPECT_EQ(scalar("select count(*) from emp"), "4");
+}
+
+TEST_F(Language, DefinitionsAndDrops) {
+    ok("create view v_emp as select id, name from emp where dept = 'A01'");
+    EXPECT_EQ(run("create view v_emp as select 1 as x").errorNumbers(), (std::vector<int>{2714}));
+    EXPECT_EQ(run("create view v_bad as select * from nothing").errorNumbers(), (std::vector<int>{208}));
+    EXPECT_EQ(scalar("select count(*) from v_emp"), "2");
+    ok("insert into v_emp(name) values ('Via')");
+    EXPECT_EQ(scalar("select count(*) from emp"), "5");
+    ok("create procedure p_count @d char(3) = 'A01', @n int output as select @n = count(*) from emp where dept = @d return 7");
+    auto r = ok("declare @c int, @rc int exec @rc = p_count @n = @c output select @c, @rc");
+    EXPECT_EQ(r.sets.back().text(0, 0), "2");
+    EXPECT_EQ(r.sets.back().text(0, 1), "7");
+    ok("drop view v_emp");
+    ok("drop procedure p_count");
+    EXPECT_EQ(run("drop table nothing").errorNumbers(), (std::vector<int>{3701}));
+    ok("drop table if exists nothing");
+    ok("if object_id('emp') is not null drop table emp");
+    EXPECT_EQ(run("select * from emp").errorNumbers(), (std::vector<int>{208}));
+    auto t = run("create procedure p1 as select 1\nselect 2");
+    EXPECT_TRUE(t.errorNumbers().empty());
+    EXPECT_EQ(run("select 1 create procedure p2 as select 1").errorNumbers(), (std::vector<int>{111}));
+}
+
+TEST_F(Language, TriggerNestingIsLimited) {
+    ok("create table a (n int)");
+    ok("create table b (n int)");
+    ok("create trigger ta on a for insert as insert into b select n + 1 from inserted");
+    ok("create trigger tb on b for insert as insert into a select n + 1 from inserted");
+    auto s = run("insert into a values (1)");
+    EXPECT_EQ(s.errorNumbers(), (std::vector<int>{217}));
+    EXPECT_EQ(scalar("select count(*) from a"), "0");
+    EXPECT_EQ(scalar("select count(*) from b"), "0");
+}
+
+TEST_F(Language, TwoSessionsShareOneFile) {
+    auto other = openSecond(200);
+    ASSERT_TRUE(other);
+    RecordingSink s;
+    other->execute("insert into emp(name) values ('fromOther')", s);
+    EXPECT_TRUE(s.errorNumbers().empty()) << s.allText();
+    EXPECT_EQ(scalar("select count(*) from emp"), "5");
+    // a table made by the other program is found
+    RecordingSink t;
+    other->execute("create table shared (x int)", t);
+    ok("insert into shared values (1)");
+    // a lock held past the timeout is an error, not a hang
+    ok("begin tran insert into emp(name) values ('locker')");
+    RecordingSink u;
+    other->execute("insert into emp(name) values ('blocked')", u);
+    EXPECT_EQ(u.errorNumbers(), (std::vector<int>{1222}));
+    ok("commit");
+    RecordingSink w;
+    other->execute("insert into emp(name) values ('after')", w);
+    EXPECT_TRUE(w.errorNumbers().empty()) << w.allText();
+}
+
+TEST_F(Language, Databases) {
+    EXPECT_EQ(run("create database test").errorNumbers(), (std::vector<int>{1801}));
+    ok("create database Other");
+    auto u = ok("use other");
+    EXPECT_EQ(session->currentDatabase(), "Other");
+    EXPECT_EQ(run("select * from emp").errorNumbers(), (std::vector<int>{208}));
+    ok("use Test");
+    EXPECT_EQ(scalar("select count(*) from emp"), "4");
+    ok("drop database Other");
+    EXPECT_EQ(run("use Other").errorNumbers(), (std::vector<int>{911}));
+    SessionOptions o;
+    o.dataDirectory = dir.path();
+    o.database = "Missing";
+    Message err;
+    EXPECT_FALSE(Session::open(o, &err));
+    EXPECT_EQ(err.number, 4060);
+    EXPECT_EQ(session->primaryKey("EMP"), (std::vector<std::string>{"id"}));
+    ASSERT_TRUE(session->columns("emp"));
+    EXPECT_EQ(session->columns("emp")->size(), 6u);
+}
+
+}  // namespace
+}  // namespace qmtest
