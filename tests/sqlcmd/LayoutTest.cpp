@@ -187,6 +187,7 @@ TEST(OptionsTest, SqlcmdConventions) {
     for (std::vector<std::string> bad : {std::vector<std::string>{"-E", "-U", "sa"}, {"-Q", "x", "-i", "a.sql"},
                                          {"-S"}, {"-h", "0"}, {"-Z"}, {"extra"}, {"-Q", "a", "-q", "b"}, {"-i", "a,,b"}})
         EXPECT_FALSE(parseOptions(bad).error.empty()) << bad[0];
+    EXPECT_NE(parseOptions({"-Z"}).error.find("未知的选项"), std::string::npos);
     EXPECT_TRUE(parseOptions({"-?"}).help);
 }
 

@@ -2,6 +2,7 @@
 #include "tools/sqlcmd/Options.h"
 
 #include <charconv>
+#include <string_view>
 
 namespace quillmere::sqlcmd {
 
@@ -44,6 +45,8 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
             if (flag == 'I') o.quotedIdentifier = true;
             continue;
         }
+        if (std::string_view("SdUPQqiohsywltmrcvHax").find(flag) == std::string_view::npos)
+            return fail("未知的选项 '" + a + "'。");
         std::string value;
         if (a.size() > 2) {
             value = a.substr(2);
