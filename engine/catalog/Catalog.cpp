@@ -1,6 +1,7 @@
 #include "engine/catalog/Catalog.h"
 
 #include "engine/Errors.h"
+#include "engine/exec/EngineErrors.h"
 #include "engine/lex/Lexer.h"
 #include "engine/parse/Parser.h"
 
@@ -39,7 +40,7 @@ std::shared_ptr<Module> Catalog::parseModule(const std::string& text, Message& e
     lex::tokenize(m->text, lx);
     if (!parse::parseBatch(m->text, lx, m->batch, error)) return nullptr;
     if (m->batch.statements.size() != 1) {
-        error = makeError(102, {"GO"});
+        error = qmError(102, {"GO"});
         return nullptr;
     }
     parse::decodeLiterals(m->text, lx, m->literals);
@@ -96,7 +97,7 @@ bool Catalog::load(sqlite3* db, Message& error) {
                      "CREATE TABLE IF NOT EXISTS qm_catalog(id INTEGER PRIMARY KEY, name TEXT NOT NULL COLLATE NOCASE "
                      "UNIQUE, kind TEXT NOT NULL, parent TEXT, definition TEXT NOT NULL)",
                      nullptr, nullptr, &err) != SQLITE_OK) {
-        error = makeError(4060, {""});
+        error = qmError(4060, {""});
         error.text += err ? std::string(" ") + err : std::string();
         sqlite3_free(err);
         return false;
@@ -191,7 +192,7 @@ bool Catalog::add(sqlite3* db, std::unique_ptr<Object> object, Message& error) {
     int rc = sqlite3_step(st);
     sqlite3_finalize(st);
     if (rc != SQLITE_DONE) {
-        error = makeError(2714, {object->name});
+        error = qmError(2714, {object->name});
         return false;
     }
     object->id = sqlite3_last_insert_rowid(db);

@@ -1,5 +1,6 @@
 // CREATE and DROP of tables, views, procedures, triggers and indexes.
 #include "engine/Errors.h"
+#include "engine/exec/EngineErrors.h"
 #include "engine/exec/Engine.h"
 
 #include <sqlite3.h>
@@ -12,7 +13,7 @@ using translate::quoteIdent;
 namespace {
 
 Message objectError(int number, const std::string& text) {
-    Message m = makeError(number);
+    Message m = qmError(number);
     m.text = text;
     return m;
 }
@@ -33,19 +34,19 @@ Flow Engine::runDdl(const ast::Stmt& s, Frame& f) {
         switch (s.kind) {
         case StmtKind::CreateTable: {
             const std::string& name = s.target.back();
-            if (catalog_.find(name)) throw RuntimeError{makeError(2714, {name})};
+            if (catalog_.find(name)) throw RuntimeError{qmError(2714, {name})};
             const auto& def = s.table;
             for (std::size_t i = 0; i < def.columns.size(); ++i)
                 for (std::size_t k = 0; k < i; ++k)
                     if (lex::iequals(def.columns[i].name, def.columns[k].name))
-                        throw RuntimeError{makeError(2705, {name, def.columns[i].name})};
+                        throw RuntimeError{qmError(2705, {name, def.columns[i].name})};
             auto hasColumn = [&](const std::string& c) {
                 for (const auto& col : def.columns)
                     if (lex::iequals(col.name, c)) return true;
                 return false;
             };
             for (const auto& k : def.primaryKey)
-                if (!hasColumn(k)) throw RuntimeError{makeError(1911, {k})};
+                if (!hasColumn(k)) throw RuntimeError{qmError(1911, {k})};
             std::string sql = "CREATE TABLE " + quoteIdent(name) + " (";
             for (std::size_t i = 0; i < def.columns.size(); ++i) {
                 const auto& c = def.columns[i];
@@ -102,7 +103,7 @@ Flow Engine::runDdl(const ast::Stmt& s, Frame& f) {
             sql += ")";
             std::string err;
             if (!execOk(sql, &err)) {
-                if (err.find("already exists") != std::string::npos) throw RuntimeError{makeError(2714, {name})};
+                if (err.find("already exists") != std::string::npos) throw RuntimeError{qmError(2714, {name})};
                 throw RuntimeError{internalError(err)};
             }
             auto obj = catalog::Catalog::tableFromStatement(s, s.definition);
@@ -127,7 +128,7 @@ Flow Engine::runDdl(const ast::Stmt& s, Frame& f) {
                 catalog::Object* o = catalog_.find(name);
                 if (!o || o->kind != kind) {
                     if (s.ifExists) continue;
-                    throw RuntimeError{makeError(3701, {word, name})};
+                    throw RuntimeError{qmError(3701, {word, name})};
                 }
                 std::string real = o->name;
                 Message m;
@@ -135,7 +136,7 @@ Flow Engine::runDdl(const ast::Stmt& s, Frame& f) {
                     for (auto& [child, fk] : catalog_.referencing(real)) {
                         if (lex::iequals(child->name, real)) continue;
                         std::string fkn = fk->name.empty() ? "FK__" + child->name.substr(0, 8) : fk->name;
-                        throw RuntimeError{makeError(3726, {real, fkn})};
+                        throw RuntimeError{qmError(3726, {real, fkn})};
                     }
                     for (catalog::Object* t : catalog_.all())
                         if (t->kind == catalog::ObjectKind::Trigger && lex::iequals(t->parent, real))
@@ -151,7 +152,7 @@ Flow Engine::runDdl(const ast::Stmt& s, Frame& f) {
         case StmtKind::CreateProc:
         case StmtKind::CreateTrigger: {
             const std::string& name = s.target.back();
-            if (catalog_.find(name)) throw RuntimeError{makeError(2714, {name})};
+            if (catalog_.find(name)) throw RuntimeError{qmError(2714, {name})};
             auto obj = std::make_unique<catalog::Object>();
             obj->name = name;
             obj->definition = s.definition;
@@ -184,18 +185,18 @@ Flow Engine::runDdl(const ast::Stmt& s, Frame& f) {
         case StmtKind::CreateIndex: {
             catalog::Object* t = catalog_.find(s.target.back());
             if (!t || t->kind != catalog::ObjectKind::Table)
-                throw RuntimeError{makeError(1088, {s.target.back()})};
+                throw RuntimeError{qmError(1088, {s.target.back()})};
             std::string sql = std::string("CREATE ") + (s.on ? "UNIQUE " : "") + "INDEX " +
                               quoteIdent("qm_ix_" + lex::lower(t->name) + "_" + lex::lower(s.name)) + " ON " +
                               quoteIdent(t->name) + " (";
             for (std::size_t i = 0; i < s.columns.size(); ++i) {
-                if (t->columnIndex(s.columns[i]) < 0) throw RuntimeError{makeError(1911, {s.columns[i]})};
+                if (t->columnIndex(s.columns[i]) < 0) throw RuntimeError{qmError(1911, {s.columns[i]})};
                 sql += (i ? ", " : "") + quoteIdent(s.columns[i]);
             }
             sql += ")";
             std::string err;
             if (!execOk(sql, &err)) {
-                Message m = makeError(1913);
+                Message m = qmError(1913);
                 m.text = "操作失败，因为在表 '" + t->name + "' 上已存在名称为 '" + s.name + "' 的索引或统计信息。";
                 if (err.find("already exists") == std::string::npos) m = internalError(err);
                 throw RuntimeError{m};
@@ -204,12 +205,12 @@ Flow Engine::runDdl(const ast::Stmt& s, Frame& f) {
         }
         case StmtKind::DropIndex:
             for (const auto& parts : s.names) {
-                if (parts.size() < 2) throw RuntimeError{makeError(159)};
+                if (parts.size() < 2) throw RuntimeError{qmError(159)};
                 std::string err;
                 std::string n = "qm_ix_" + lex::lower(parts[parts.size() - 2]) + "_" + lex::lower(parts.back());
                 if (!execOk("DROP INDEX " + quoteIdent(n), &err)) {
                     if (s.ifExists) continue;
-                    throw RuntimeError{makeError(3701, {"索引", parts.back()})};
+                    throw RuntimeError{qmError(3701, {"索引", parts.back()})};
                 }
             }
             break;

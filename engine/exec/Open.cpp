@@ -1,6 +1,7 @@
 // Opening database files, switching between them, and the session's SQLite helpers.
 #include "engine/Convert.h"
 #include "engine/Errors.h"
+#include "engine/exec/EngineErrors.h"
 #include "engine/exec/Engine.h"
 #include "engine/lex/Lexer.h"
 
@@ -74,14 +75,14 @@ void Engine::closeDatabase() {
 bool Engine::connect(const std::string& database, Message* error) {
     auto path = findDatabaseFile(options_.dataDirectory, database);
     if (path.empty()) {
-        if (error) *error = makeError(4060, {database});
+        if (error) *error = qmError(4060, {database});
         return false;
     }
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         if (db) sqlite3_close_v2(db);
-        if (error) *error = makeError(4060, {database});
+        if (error) *error = qmError(4060, {database});
         return false;
     }
     closeDatabase();
@@ -97,7 +98,7 @@ bool Engine::connect(const std::string& database, Message* error) {
     Message m;
     if (!catalog_.load(db_, m)) {
         closeDatabase();
-        if (error) *error = makeError(4060, {database});
+        if (error) *error = qmError(4060, {database});
         return false;
     }
     std::string name = path.filename().string();
@@ -254,7 +255,7 @@ Flow Engine::runDatabaseStatement(const ast::Stmt& s, Frame& f) {
     if (s.kind == ast::StmtKind::Use) {
         std::string previous = database_;
         Message m;
-        if (findDatabaseFile(options_.dataDirectory, s.name).empty()) throw RuntimeError{makeError(911, {s.name}), true};
+        if (findDatabaseFile(options_.dataDirectory, s.name).empty()) throw RuntimeError{qmError(911, {s.name}), true};
         if (lex::iequals(previous, s.name) && db_) {
             Message changed;
             changed.number = 5701;
@@ -275,9 +276,9 @@ Flow Engine::runDatabaseStatement(const ast::Stmt& s, Frame& f) {
     }
     if (s.kind == ast::StmtKind::CreateDatabase) {
         fs::create_directories(options_.dataDirectory, ec);
-        if (!findDatabaseFile(options_.dataDirectory, s.name).empty()) throw RuntimeError{makeError(1801, {s.name})};
+        if (!findDatabaseFile(options_.dataDirectory, s.name).empty()) throw RuntimeError{qmError(1801, {s.name})};
         if (s.name.find('/') != std::string::npos || s.name.find('\\') != std::string::npos || s.name.empty())
-            throw RuntimeError{makeError(102, {s.name})};
+            throw RuntimeError{qmError(102, {s.name})};
         fs::path p = options_.dataDirectory / (s.name + ".db");
         sqlite3* db = nullptr;
         int rc = sqlite3_open_v2(p.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
@@ -296,9 +297,9 @@ Flow Engine::runDatabaseStatement(const ast::Stmt& s, Frame& f) {
     for (const auto& n : s.names) {
         const std::string& name = n.back();
         fs::path p = findDatabaseFile(options_.dataDirectory, name);
-        if (p.empty()) throw RuntimeError{makeError(3701, {"数据库", name})};
+        if (p.empty()) throw RuntimeError{qmError(3701, {"数据库", name})};
         if (lex::iequals(name, database_)) {
-            Message m = makeError(3702, {name});
+            Message m = qmError(3702, {name});
             m.text = "无法删除数据库“" + name + "”，因为该数据库当前正在使用。";
             throw RuntimeError{m};
         }

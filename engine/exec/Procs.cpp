@@ -2,6 +2,7 @@
 // types), dynamic SQL, and the system procedure sp_helptext.
 #include "engine/Convert.h"
 #include "engine/Errors.h"
+#include "engine/exec/EngineErrors.h"
 #include "engine/exec/Engine.h"
 #include "engine/parse/Parser.h"
 
@@ -27,7 +28,7 @@ Flow Engine::runHelpText(const ast::Stmt& s, Frame& f, const Value& nameValue) {
         o = catalog_.find(name);
     }
     if (!o) {
-        Message m = makeError(15009);
+        Message m = qmError(15009);
         m.state = 1;
         m.text = "对象 '" + name + "' 不存在于数据库 '" + database_ + "' 中，或者对此操作无效。";
         throw RuntimeError{m};
@@ -68,7 +69,7 @@ Flow Engine::runExec(const ast::Stmt& s, Frame& f) {
         SqlType t;
         Value sql = evaluate(s, 1, *s.expr, f, nullptr, &t);
         if (sql.kind != ValueKind::Text) return Flow::Next;
-        if (f.nestLevel + 1 > kMaxNesting) throw RuntimeError{makeError(217), true};
+        if (f.nestLevel + 1 > kMaxNesting) throw RuntimeError{qmError(217), true};
         lex::LexResult lx;
         lex::tokenize(sql.bytes, lx);
         auto tree = std::make_shared<ast::Batch>();
@@ -91,7 +92,7 @@ Flow Engine::runExec(const ast::Stmt& s, Frame& f) {
     catalog::Object* proc = catalog_.find(name);
     if (!proc || proc->kind != catalog::ObjectKind::Procedure) {
         if (lex::iequals(name, "sp_helptext")) {
-            if (s.args.empty()) throw RuntimeError{makeError(201, {"sp_helptext", "@objname"})};
+            if (s.args.empty()) throw RuntimeError{qmError(201, {"sp_helptext", "@objname"})};
             const ast::ExecArg& a = s.args.front();
             Value v;
             SqlType t;
@@ -104,10 +105,10 @@ Flow Engine::runExec(const ast::Stmt& s, Frame& f) {
         if (!proc || proc->kind != catalog::ObjectKind::Procedure) {
             std::string full;
             for (std::size_t i = 0; i < s.target.size(); ++i) full += (i ? "." : "") + s.target[i];
-            throw RuntimeError{makeError(2812, {full})};
+            throw RuntimeError{qmError(2812, {full})};
         }
     }
-    if (f.nestLevel + 1 > kMaxNesting) throw RuntimeError{makeError(217), true};
+    if (f.nestLevel + 1 > kMaxNesting) throw RuntimeError{qmError(217), true};
     auto mod = moduleOf(*proc);
     const ast::Stmt& create = mod->create();
     Frame pf;
@@ -124,12 +125,12 @@ Flow Engine::runExec(const ast::Stmt& s, Frame& f) {
             named = true;
             std::size_t k = 0;
             while (k < create.params.size() && create.params[k].name != a.name) ++k;
-            if (k == create.params.size()) throw RuntimeError{makeError(8145, {a.name, proc->name})};
+            if (k == create.params.size()) throw RuntimeError{qmError(8145, {a.name, proc->name})};
             byParam[k] = &a;
             argIndex[k] = static_cast<int>(i);
         } else {
-            if (named) throw RuntimeError{makeError(119, {std::to_string(i + 1)})};
-            if (i >= create.params.size()) throw RuntimeError{makeError(8144, {proc->name})};
+            if (named) throw RuntimeError{qmError(119, {std::to_string(i + 1)})};
+            if (i >= create.params.size()) throw RuntimeError{qmError(8144, {proc->name})};
             byParam[i] = &a;
             argIndex[i] = static_cast<int>(i);
         }
@@ -145,7 +146,7 @@ Flow Engine::runExec(const ast::Stmt& s, Frame& f) {
                 if (a && a->isDefault) {
                     v = Value::null();
                 } else {
-                    throw RuntimeError{makeError(201, {proc->name, p.spelled.empty() ? p.name : p.spelled})};
+                    throw RuntimeError{qmError(201, {proc->name, p.spelled.empty() ? p.name : p.spelled})};
                 }
             } else {
                 translate::ParamRef dummy;

@@ -3,6 +3,7 @@
 // turned into SQL Server's.
 #include "engine/Convert.h"
 #include "engine/Errors.h"
+#include "engine/exec/EngineErrors.h"
 #include "engine/exec/Engine.h"
 #include "engine/parse/Parser.h"
 #include "engine/types/SqliteFunctions.h"
@@ -105,7 +106,7 @@ void Engine::sqliteFailure(int rc, const char* action, const catalog::Object* ta
     }
     int primary = rc & 0xff;
     std::string act = action && *action ? action : "INSERT";
-    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) throw RuntimeError{makeError(1222)};
+    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) throw RuntimeError{qmError(1222)};
     if (rc == SQLITE_CONSTRAINT_NOTNULL) {
         // "NOT NULL constraint failed: table.column"
         std::string col = err.substr(err.rfind('.') == std::string::npos ? 0 : err.rfind('.') + 1);
@@ -114,7 +115,7 @@ void Engine::sqliteFailure(int rc, const char* action, const catalog::Object* ta
             int i = table->columnIndex(col);
             if (i >= 0) col = table->columns[i].name;
         }
-        RuntimeError e{makeError(515, {col, database_ + ".dbo." + t, act})};
+        RuntimeError e{qmError(515, {col, database_ + ".dbo." + t, act})};
         e.terminated = true;
         throw e;
     }
@@ -160,7 +161,7 @@ void Engine::sqliteFailure(int rc, const char* action, const catalog::Object* ta
         }
         std::string name = table ? (isPk ? pkName(*table) : "UQ__" + table->name.substr(0, 8) + "__" + hexId(table->name + "u", table->id))
                                  : "PK";
-        Message m = makeError(2627, {isPk ? "PRIMARY KEY" : "UNIQUE KEY", name, "dbo." + (table ? table->name : ""), key});
+        Message m = qmError(2627, {isPk ? "PRIMARY KEY" : "UNIQUE KEY", name, "dbo." + (table ? table->name : ""), key});
         if (key.empty()) {
             auto cut = m.text.find("重复键值为");
             if (cut != std::string::npos) m.text = m.text.substr(0, cut);
@@ -236,20 +237,20 @@ void Engine::sqliteFailure(int rc, const char* action, const catalog::Object* ta
                 break;
             }
         }
-        Message m = makeError(547, {act, kind, cname, database_, "dbo." + refTable,
+        Message m = qmError(547, {act, kind, cname, database_, "dbo." + refTable,
                                     column.empty() ? "" : ", column '" + column + "'"});
         RuntimeError e{m};
         e.terminated = true;
         throw e;
     }
     if (primary == SQLITE_CONSTRAINT) {
-        RuntimeError e{makeError(547, {act, "CHECK", "", database_, table ? "dbo." + table->name : "", ""})};
+        RuntimeError e{qmError(547, {act, "CHECK", "", database_, table ? "dbo." + table->name : "", ""})};
         e.terminated = true;
         throw e;
     }
     if (err.find("no such table") != std::string::npos || err.find("no such column") != std::string::npos) {
         reloadCatalogIfChanged();
-        throw RuntimeError{makeError(208, {err.substr(err.find(':') == std::string::npos ? 0 : err.find(':') + 2)}),
+        throw RuntimeError{qmError(208, {err.substr(err.find(':') == std::string::npos ? 0 : err.find(':') + 2)}),
                            true};
     }
     if (primary == SQLITE_FULL) throw RuntimeError{internalError("磁盘已满：" + err)};
@@ -263,11 +264,11 @@ Flow Engine::runSelect(const ast::Stmt& s, Frame& f) {
         translate::Translator tr(environment(f));
         translate::Query q = tr.select(*s.select);
         const std::string& name = s.select->into.back();
-        if (catalog_.find(name)) throw RuntimeError{makeError(2714, {name})};
+        if (catalog_.find(name)) throw RuntimeError{qmError(2714, {name})};
         std::string text = "CREATE TABLE " + name + " (";
         for (std::size_t i = 0; i < q.columns.size(); ++i) {
             if (q.columns[i].name.empty()) {
-                Message m = makeError(1038);
+                Message m = qmError(1038);
                 m.text = "对象名或列名缺失或为空。对于 SELECT INTO 语句，请确保每列均具有名称。";
                 throw RuntimeError{m};
             }
@@ -457,7 +458,7 @@ Flow Engine::runDml(const ast::Stmt& s, Frame& f) {
         if (tranRolledBack_) {
             tranRolledBack_ = false;
             --savepointDepth_;
-            throw RuntimeError{makeError(3609), true, false, true};
+            throw RuntimeError{qmError(3609), true, false, true};
         }
         releaseSavepoint(depth);
     } catch (...) {
@@ -478,7 +479,7 @@ void Engine::fireTriggers(catalog::Object& table, char action, Frame& f, const s
     for (catalog::Object* trig : catalog_.triggersOf(table.name, action)) {
         // A trigger's own changes to its table do not fire it again (RECURSIVE_TRIGGERS OFF).
         if (!triggerStack_.empty() && triggerStack_.back() == trig) continue;
-        if (f.nestLevel + 1 > 32) throw RuntimeError{makeError(217), true};
+        if (f.nestLevel + 1 > 32) throw RuntimeError{qmError(217), true};
         auto mod = moduleOf(*trig);
         if (!mod) continue;
         translate::TriggerTables tt;
@@ -532,7 +533,7 @@ void Engine::resolveView(catalog::Object& view) {
     env.database = database_;
     env.resolveView = [this](catalog::Object& v) { resolveView(v); };
     static thread_local int depth = 0;
-    if (depth > 32) throw translate::TranslateError{makeError(217)};
+    if (depth > 32) throw translate::TranslateError{qmError(217)};
     ++depth;
     try {
         translate::Translator tr(env);

@@ -1,6 +1,7 @@
 // Running batches: the plan cache, statement dispatch, variables and control flow.
 #include "engine/Convert.h"
 #include "engine/Errors.h"
+#include "engine/exec/EngineErrors.h"
 #include "engine/exec/Engine.h"
 #include "engine/parse/Parser.h"
 #include "engine/types/SqliteFunctions.h"
@@ -198,7 +199,7 @@ void Engine::prepare(Compiled& c) {
         if (auto m = decodeSqliteError(err)) throw RuntimeError{*m};
         if (err.find("no such table") != std::string::npos) {
             reloadCatalogIfChanged();
-            throw RuntimeError{makeError(208, {err.substr(err.find(':') + 2)}), true};
+            throw RuntimeError{qmError(208, {err.substr(err.find(':') + 2)}), true};
         }
         throw RuntimeError{internalError(err + " [" + sql.substr(0, 300) + "]")};
     }
@@ -236,7 +237,7 @@ Value Engine::paramValue(const translate::ParamRef& p, Frame& f, SqlType* type) 
     case translate::ParamKind::Variable: {
         auto it = f.vars.find(p.name);
         if (it == f.vars.end()) {
-            Message m = makeError(137, {p.name});
+            Message m = qmError(137, {p.name});
             m.line = p.line;
             throw RuntimeError{m};
         }
@@ -298,7 +299,7 @@ void Engine::bind(sqlite3_stmt* st, const std::vector<translate::ParamRef>& para
 void Engine::assign(Frame& f, const std::string& name, const Value& v, const SqlType& from, int line) {
     auto it = f.vars.find(name);
     if (it == f.vars.end()) {
-        Message m = makeError(137, {name});
+        Message m = qmError(137, {name});
         m.line = line;
         throw RuntimeError{m};
     }
@@ -403,9 +404,9 @@ Flow Engine::dispatch(const ast::Stmt& s, Frame& f) {
         return runDml(s, f);
     case StmtKind::Truncate: {
         catalog::Object* t = catalog_.find(s.target.back());
-        if (!t || t->kind != catalog::ObjectKind::Table) throw RuntimeError{makeError(4701, {s.target.back()})};
+        if (!t || t->kind != catalog::ObjectKind::Table) throw RuntimeError{qmError(4701, {s.target.back()})};
         if (!catalog_.referencing(t->name).empty()) {
-            Message m = makeError(4712, {t->name});
+            Message m = qmError(4712, {t->name});
             m.text = "无法截断表 '" + t->name + "'，因为该表正由 FOREIGN KEY 约束引用。";
             throw RuntimeError{m};
         }
@@ -422,7 +423,7 @@ Flow Engine::dispatch(const ast::Stmt& s, Frame& f) {
     case StmtKind::Declare:
         for (std::size_t i = 0; i < s.decls.size(); ++i) {
             const auto& d = s.decls[i];
-            if (f.vars.count(d.name)) throw RuntimeError{makeError(134, {d.name})};
+            if (f.vars.count(d.name)) throw RuntimeError{qmError(134, {d.name})};
             f.vars[d.name] = Variable{d.type, Value::null()};
             if (d.init) {
                 SqlType t;
@@ -434,7 +435,7 @@ Flow Engine::dispatch(const ast::Stmt& s, Frame& f) {
     case StmtKind::SetVar: {
         const auto& set = s.sets.front();
         auto it = f.vars.find(set.variable);
-        if (it == f.vars.end()) throw RuntimeError{makeError(137, {set.variable})};
+        if (it == f.vars.end()) throw RuntimeError{qmError(137, {set.variable})};
         SqlType target = it->second.type;
         SqlType t;
         Value v = evaluate(s, 1, *set.value, f, &target, &t);
@@ -521,7 +522,7 @@ Flow Engine::dispatch(const ast::Stmt& s, Frame& f) {
         m.severity = std::max(0, std::min(25, severity));
         m.state = state;
         m.line = s.line;
-        std::string text = msg.kind == ValueKind::Text ? msg.bytes : makeError(m.number).text;
+        std::string text = msg.kind == ValueKind::Text ? msg.bytes : qmError(m.number).text;
         // substitute %s / %d with the further arguments
         std::string out;
         std::size_t argi = 3;
@@ -562,7 +563,7 @@ Flow Engine::runTransaction(const ast::Stmt& s, Frame& f) {
         ++trancount_;
         return Flow::Next;
     case StmtKind::Commit:
-        if (trancount_ == 0) throw RuntimeError{makeError(3902)};
+        if (trancount_ == 0) throw RuntimeError{qmError(3902)};
         if (--trancount_ == 0) {
             if (savepointDepth_ > 0) exec("RELEASE qm_tran");
             else exec("COMMIT");
@@ -574,7 +575,7 @@ Flow Engine::runTransaction(const ast::Stmt& s, Frame& f) {
             std::string err;
             if (execOk("ROLLBACK TO " + translate::quoteIdent("qm_user_" + lex::lower(s.name)), &err)) return Flow::Next;
         }
-        if (trancount_ == 0) throw RuntimeError{makeError(3903)};
+        if (trancount_ == 0) throw RuntimeError{qmError(3903)};
         trancount_ = 0;
         if (savepointDepth_ > 0) {
             execOk("ROLLBACK TO qm_tran");
@@ -584,12 +585,12 @@ Flow Engine::runTransaction(const ast::Stmt& s, Frame& f) {
         }
         if (f.triggerObject) {
             tranRolledBack_ = true;
-            throw RuntimeError{makeError(3609), true};
+            throw RuntimeError{qmError(3609), true};
         }
         return Flow::Next;
     case StmtKind::SaveTran:
         if (trancount_ == 0) {
-            Message m = makeError(628);
+            Message m = qmError(628);
             m.text = "当没有活动的事务时，不能发出 SAVE TRANSACTION。";
             throw RuntimeError{m};
         }

@@ -1,6 +1,7 @@
 #include "engine/parse/Parser.h"
 
 #include "engine/Errors.h"
+#include "engine/exec/EngineErrors.h"
 
 #include <charconv>
 
@@ -48,13 +49,22 @@ private:
     std::size_t pos_ = 0;
     int depth_ = 0;
     int selectListDepth_ = 0;
+    int chain_ = 0;  // operators chained at one level (a + b + c ...): they nest in the tree
+
+    void chained() {
+        if (++chain_ > kMaxChain) {
+            Message m = qmError(191);
+            m.line = static_cast<int>(peek().line);
+            throw SyntaxError{m};
+        }
+    }
     Batch* batch_ = nullptr;
 
     struct DepthGuard {
         Parser& p;
         explicit DepthGuard(Parser& parser) : p(parser) {
             if (++p.depth_ > kMaxDepth) {
-                Message m = makeError(191);
+                Message m = qmError(191);
                 m.line = static_cast<int>(p.peek().line);
                 throw SyntaxError{m};
             }
@@ -101,13 +111,13 @@ private:
             std::string_view body = text(*t);
             if (!body.empty() && (body[0] == '\'' || body.size() > 1 && body[1] == '\'')) {
                 std::string rest(body.substr(body[0] == '\'' ? 1 : 2));
-                m = makeError(105, {rest});
+                m = qmError(105, {rest});
             } else if (body.size() >= 2 && body[0] == '/' && body[1] == '*') {
-                m = makeError(113);
+                m = qmError(113);
             } else if (!body.empty() && (body[0] == '[' || body[0] == '"')) {
-                m = makeError(105, {std::string(body.substr(1))});
+                m = qmError(105, {std::string(body.substr(1))});
             } else {
-                m = makeError(102, {std::string(body)});
+                m = qmError(102, {std::string(body)});
             }
             m.line = static_cast<int>(t->line);
             throw SyntaxError{m};
@@ -115,9 +125,9 @@ private:
         if (t->kind == Tok::End && at > 0) t = &toks_[at - 1];
         std::string near(text(*t));
         if (t->kind == Tok::Ident && lex::isReserved(near))
-            m = makeError(156, {near});
+            m = qmError(156, {near});
         else
-            m = makeError(102, {near});
+            m = qmError(102, {near});
         m.line = static_cast<int>(t->line);
         throw SyntaxError{m};
     }
@@ -193,7 +203,7 @@ private:
         }
         auto parsed = SqlType::parse(full);
         if (!parsed) {
-            Message m = makeError(2715, {tname});
+            Message m = qmError(2715, {tname});
             m.line = static_cast<int>(toks_[at].line);
             throw SyntaxError{m};
         }
@@ -210,11 +220,15 @@ private:
 
     ExprPtr parseExpr() {
         DepthGuard g(*this);
-        return parseOr();
+        int saved = chain_;  // chains count along one path of the tree only
+        auto e = parseOr();
+        chain_ = saved;
+        return e;
     }
     ExprPtr parseOr() {
         auto left = parseAnd();
         while (isKw("or")) {
+            chained();
             int ln = line();
             ++pos_;
             auto e = make(ExprKind::Or, ln);
@@ -227,6 +241,7 @@ private:
     ExprPtr parseAnd() {
         auto left = parseNot();
         while (isKw("and")) {
+            chained();
             int ln = line();
             ++pos_;
             auto e = make(ExprKind::And, ln);
@@ -331,6 +346,7 @@ private:
             if (t.kind != Tok::Op) break;
             std::string_view op = text(t);
             if (op != "+" && op != "-" && op != "&" && op != "|" && op != "^") break;
+            chained();
             int ln = line();
             ++pos_;
             auto e = make(ExprKind::Binary, ln);
@@ -348,6 +364,7 @@ private:
             if (t.kind != Tok::Op) break;
             std::string_view op = text(t);
             if (op != "*" && op != "/" && op != "%") break;
+            chained();
             int ln = line();
             ++pos_;
             auto e = make(ExprKind::Binary, ln);
@@ -1149,7 +1166,7 @@ private:
         if (isKw("view") || isKw("procedure") || isKw("proc") || isKw("trigger")) {
             std::string what = lex::lower(text(peek()));
             if (!firstInBatch) {
-                Message m = makeError(111, {what == "view" ? "CREATE VIEW" : what == "trigger" ? "CREATE TRIGGER"
+                Message m = qmError(111, {what == "view" ? "CREATE VIEW" : what == "trigger" ? "CREATE TRIGGER"
                                                                                               : "CREATE/ALTER PROCEDURE"});
                 m.line = static_cast<int>(toks_[start].line);
                 throw SyntaxError{m};

@@ -1,6 +1,7 @@
 // Entry points of the translator: queries, scalar expressions and data changes
 // (INSERT, UPDATE, DELETE on tables and through views).
 #include "engine/Errors.h"
+#include "engine/exec/EngineErrors.h"
 #include "engine/lex/Lexer.h"
 #include "engine/parse/Parser.h"
 #include "engine/translate/TranslateImpl.h"

@@ -1,5 +1,6 @@
 // Expressions: typing, implicit conversions, operators and built-in functions.
 #include "engine/Errors.h"
+#include "engine/exec/EngineErrors.h"
 #include "engine/lex/Lexer.h"
 #include "engine/translate/TranslateImpl.h"
 
@@ -79,7 +80,7 @@ void Translator::Impl::error(Message m, int line) {
     throw TranslateError{std::move(m)};
 }
 void Translator::Impl::error(int number, std::initializer_list<std::string_view> args, int line) {
-    error(makeError(number, args), line);
+    error(qmError(number, args), line);
 }
 
 int Translator::Impl::addParam(const ParamRef& p) {

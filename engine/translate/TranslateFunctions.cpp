@@ -1,5 +1,6 @@
 // Column references and built-in functions.
 #include "engine/Errors.h"
+#include "engine/exec/EngineErrors.h"
 #include "engine/lex/Lexer.h"
 #include "engine/translate/TranslateImpl.h"
 

@@ -82,6 +82,7 @@ struct Translator::Impl {
     std::string coreSql(const ast::Select& s, Scope* outer, std::vector<OutCol>& out, Scope*& scopeOut,
                         std::vector<std::unique_ptr<Scope>>& keep);
     std::string fromSql(const ast::TableRef& r, Scope& scope);
+    bool systemView(const std::vector<std::string>& parts, Source& src, std::string& sql);
     Source namedSource(const std::vector<std::string>& parts, const std::string& alias, int line, std::string& sql);
     void viewSql(catalog::Object& view, std::string& sql, std::vector<SourceCol>& cols, const std::string& rowidTable);
 
@@ -91,6 +92,7 @@ struct Translator::Impl {
 
 std::string sqlLiteral(const Value& v);
 SqlType higherOf(const SqlType& a, const SqlType& b);
+void outerColumnRefs(const ast::Expr& e, std::vector<const ast::Expr*>& out);
 std::string typeText(const SqlType& t);
 
 }  // namespace quillmere::engine::translate

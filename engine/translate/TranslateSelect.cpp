@@ -1,5 +1,6 @@
 // SELECT: sources, star expansion, names of result columns, grouping, ordering, UNION.
 #include "engine/Errors.h"
+#include "engine/exec/EngineErrors.h"
 #include "engine/lex/Lexer.h"
 #include "engine/translate/TranslateImpl.h"
 
@@ -58,6 +59,86 @@ void Translator::Impl::viewSql(catalog::Object& view, std::string& sql, std::vec
     }
 }
 
+// Catalog views scripts ask: sysobjects, sys.objects/tables/views/procedures/triggers,
+// INFORMATION_SCHEMA.TABLES and COLUMNS.
+bool Translator::Impl::systemView(const std::vector<std::string>& parts, Source& src, std::string& sql) {
+    std::string name = lex::lower(parts.back());
+    std::string schema = parts.size() >= 2 ? lex::lower(parts[parts.size() - 2]) : std::string();
+    SqlType sysname{TypeId::NVarChar, 128};
+    SqlType intType{TypeId::Int};
+    SqlType code{TypeId::Char, 2};
+    struct Col {
+        std::string name;
+        SqlType type;
+        std::string expr;
+    };
+    std::vector<Col> cols;
+    std::string from;
+    std::string db = sqlLiteral(Value::fromText(env.database));
+    const std::string catalogFrom = " FROM main.qm_catalog c LEFT JOIN main.qm_catalog p ON p.name = c.parent";
+    std::string typeDesc = "CASE c.kind WHEN 'U' THEN 'USER_TABLE' WHEN 'V' THEN 'VIEW' WHEN 'P' THEN "
+                           "'SQL_STORED_PROCEDURE' ELSE 'SQL_TRIGGER' END";
+    if (name == "sysobjects" && (schema.empty() || schema == "dbo" || schema == "sys")) {
+        cols = {{"name", sysname, "c.name"}, {"id", intType, "c.id"}, {"xtype", code, "substr(c.kind || ' ', 1, 2)"}, {"type", code, "substr(c.kind || ' ', 1, 2)"},
+                {"parent_obj", intType, "ifnull(p.id, 0)"}, {"uid", intType, "1"}};
+        from = catalogFrom;
+    } else if (schema == "sys" && (name == "objects" || name == "tables" || name == "views" || name == "procedures" ||
+                                   name == "triggers" || name == "all_objects")) {
+        cols = {{"name", sysname, "c.name"}, {"object_id", intType, "c.id"}, {"type", code, "substr(c.kind || ' ', 1, 2)"},
+                {"type_desc", SqlType{TypeId::NVarChar, 60}, typeDesc},
+                {name == "triggers" ? "parent_id" : "parent_object_id", intType, "ifnull(p.id, 0)"},
+                {"schema_id", intType, "1"}};
+        from = catalogFrom;
+        if (name == "tables") from += " WHERE c.kind = 'U'";
+        if (name == "views") from += " WHERE c.kind = 'V'";
+        if (name == "procedures") from += " WHERE c.kind = 'P'";
+        if (name == "triggers") from += " WHERE c.kind = 'TR'";
+    } else if (schema == "information_schema" && (name == "tables" || name == "views")) {
+        cols = {{"TABLE_CATALOG", sysname, db}, {"TABLE_SCHEMA", sysname, "'dbo'"}, {"TABLE_NAME", sysname, "c.name"},
+                {"TABLE_TYPE", SqlType{TypeId::VarChar, 10}, "CASE c.kind WHEN 'U' THEN 'BASE TABLE' ELSE 'VIEW' END"}};
+        from = name == "views" ? " FROM main.qm_catalog c WHERE c.kind = 'V'" : " FROM main.qm_catalog c WHERE c.kind IN ('U', 'V')";
+    } else if (schema == "information_schema" && name == "routines") {
+        cols = {{"ROUTINE_CATALOG", sysname, db}, {"ROUTINE_SCHEMA", sysname, "'dbo'"}, {"ROUTINE_NAME", sysname, "c.name"},
+                {"ROUTINE_TYPE", SqlType{TypeId::NVarChar, 20}, "'PROCEDURE'"}};
+        from = " FROM main.qm_catalog c WHERE c.kind = 'P'";
+    } else if (schema == "information_schema" && name == "columns") {
+        cols = {{"TABLE_CATALOG", sysname, "t0"}, {"TABLE_SCHEMA", sysname, "t1"}, {"TABLE_NAME", sysname, "t2"},
+                {"COLUMN_NAME", sysname, "t3"}, {"ORDINAL_POSITION", intType, "t4"},
+                {"IS_NULLABLE", SqlType{TypeId::VarChar, 3}, "t5"}, {"DATA_TYPE", sysname, "t6"},
+                {"CHARACTER_MAXIMUM_LENGTH", intType, "t7"}};
+        std::string rows;
+        for (catalog::Object* o : env.catalog->all()) {
+            if (o->kind != catalog::ObjectKind::Table) continue;
+            for (std::size_t i = 0; i < o->columns.size(); ++i) {
+                const auto& c = o->columns[i];
+                std::string tname = c.type.name();
+                auto paren = tname.find('(');
+                rows += rows.empty() ? "SELECT " : " UNION ALL SELECT ";
+                rows += db + " AS t0, 'dbo' AS t1, " + sqlLiteral(Value::fromText(o->name)) + " AS t2, " +
+                        sqlLiteral(Value::fromText(c.name)) + " AS t3, " + std::to_string(i + 1) + " AS t4, " +
+                        (c.nullable ? "'YES'" : "'NO'") + " AS t5, " +
+                        sqlLiteral(Value::fromText(paren == std::string::npos ? tname : tname.substr(0, paren))) +
+                        " AS t6, " + (c.type.isCharacter() ? std::to_string(c.type.length) : std::string("NULL")) + " AS t7";
+            }
+        }
+        if (rows.empty()) rows = "SELECT NULL AS t0, NULL AS t1, NULL AS t2, NULL AS t3, NULL AS t4, NULL AS t5, NULL AS t6, NULL AS t7 WHERE 0";
+        from = " FROM (" + rows + ")";
+    } else {
+        return false;
+    }
+    std::string select;
+    for (std::size_t k = 0; k < cols.size(); ++k) {
+        SourceCol c;
+        c.name = cols[k].name;
+        c.sqlName = "c" + std::to_string(k);
+        c.type = cols[k].type;
+        src.cols.push_back(c);
+        select += (k ? ", " : "") + cols[k].expr + " AS c" + std::to_string(k);
+    }
+    sql = "(SELECT " + select + from + ") AS " + quoteIdent(src.sqlAlias);
+    return true;
+}
+
 Source Translator::Impl::namedSource(const std::vector<std::string>& parts, const std::string& alias, int line,
                                      std::string& sql) {
     Source src;
@@ -81,6 +162,7 @@ Source Translator::Impl::namedSource(const std::vector<std::string>& parts, cons
         return src;
     }
     catalog::Object* obj = env.catalog->find(name);
+    if (!obj && systemView(parts, src, sql)) return src;
     if (!obj || (obj->kind != catalog::ObjectKind::Table && obj->kind != catalog::ObjectKind::View)) {
         std::string full;
         for (std::size_t i = 0; i < parts.size(); ++i) full += (i ? "." : "") + parts[i];
@@ -168,6 +250,31 @@ bool exprRefsAggregateOnly(const Typed& t) { return t.aggregate; }
 
 }  // namespace
 
+namespace {
+
+bool isAggregateName(const std::string& f) {
+    return f == "count" || f == "count_big" || f == "sum" || f == "avg" || f == "min" || f == "max" ||
+           f == "stdev" || f == "stdevp" || f == "var" || f == "varp";
+}
+
+}  // namespace
+
+// Column references of an expression that are not inside an aggregate or a subquery.
+void outerColumnRefs(const Expr& e, std::vector<const Expr*>& out) {
+    switch (e.kind) {
+    case ExprKind::Column: out.push_back(&e); return;
+    case ExprKind::Call:
+        if (isAggregateName(e.op)) return;
+        break;
+    case ExprKind::Subquery:
+    case ExprKind::Exists: return;
+    case ExprKind::InSelect: outerColumnRefs(*e.args[0], out); return;
+    default: break;
+    }
+    bool datePart = e.kind == ExprKind::Call && (e.op == "datepart" || e.op == "dateadd" || e.op == "datediff" || e.op == "datename");
+    for (std::size_t i = datePart ? 1 : 0; i < e.args.size(); ++i) outerColumnRefs(*e.args[i], out);
+}
+
 std::string Translator::Impl::coreSql(const ast::Select& s, Scope* outer, std::vector<OutCol>& out,
                                       Scope*& scopeOut, std::vector<std::unique_ptr<Scope>>& keep) {
     keep.push_back(std::make_unique<Scope>());
@@ -239,7 +346,48 @@ std::string Translator::Impl::coreSql(const ast::Select& s, Scope* outer, std::v
         }
         addOut(std::move(o));
     }
-    // Names of plain columns take the spelling of their declaration.
+    // In a grouped query every column outside an aggregate must be grouped (8120).
+    bool aggregated = grouped || s.having;
+    for (const auto& o : out) aggregated = aggregated || o.value.aggregate;
+    std::vector<std::string> groupSql;
+    for (const auto& g : s.groupBy) groupSql.push_back(expr(*g, scope).sql);
+    if (aggregated) {
+        auto grouped_ = [&](const std::string& sql) {
+            for (const auto& g : groupSql)
+                if (g == sql) return true;
+            return false;
+        };
+        auto local = [&](const std::string& sql) {
+            for (const Source& src : scope.sources)
+                if (sql.rfind(quoteIdent(src.sqlAlias) + ".", 0) == 0) return &src;
+            return static_cast<const Source*>(nullptr);
+        };
+        std::size_t k = 0;
+        for (const auto& item : s.items) {
+            std::vector<const Expr*> refs;
+            std::vector<std::pair<std::string, std::string>> starCols;  // sql, shown name
+            if (item.star) {
+                for (; k < out.size() && out[k].value.isColumn; ++k) {
+                    const Source* src = local(out[k].value.sql);
+                    starCols.emplace_back(out[k].value.sql, (src ? src->exposed + "." : "") + out[k].name);
+                }
+                for (const auto& [sql, shown] : starCols)
+                    if (!grouped_(sql)) error(8120, {shown}, s.line);
+                continue;
+            }
+            const OutCol& o = out[k++];
+            if (o.value.aggregate && !grouped_(o.value.sql)) {
+                // columns may still appear outside the aggregate: a + count(*)
+            }
+            if (grouped_(o.value.sql)) continue;
+            outerColumnRefs(*item.expr, refs);
+            for (const Expr* r : refs) {
+                Typed t = column(*r, scope);
+                const Source* src = local(t.sql);
+                if (src && !grouped_(t.sql)) error(8120, {src->exposed + "." + r->parts.back()}, r->line);
+            }
+        }
+    }
     std::string sql = std::string("SELECT ") + (s.distinct ? "DISTINCT " : "") + items;
     if (!rowidFor.empty() && outer == nullptr) {
         // set after FROM is translated; see below
@@ -254,6 +402,7 @@ std::string Translator::Impl::coreSql(const ast::Select& s, Scope* outer, std::v
         sql += " GROUP BY ";
         for (std::size_t i = 0; i < s.groupBy.size(); ++i) {
             Typed g = expr(*s.groupBy[i], scope);
+            if (g.aggregate) error(144, {}, s.groupBy[i]->line);
             if (i) sql += ", ";
             sql += g.sql;
             if (g.type.isCharacter() && !g.isColumn) sql += " COLLATE TSQL_CI";

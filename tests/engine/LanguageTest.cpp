@@ -331,3 +331,39 @@ TEST_F(Language, Databases) {
 
 }  // namespace
 }  // namespace qmtest
+
+namespace qmtest {
+namespace {
+
+class Catalogs : public EngineTest {};
+
+TEST_F(Catalogs, SystemViewsAnswerScripts) {
+    ok("create table t1 (a int not null, b varchar(10))");
+    ok("create view v1 as select a from t1");
+    EXPECT_EQ(scalar("select count(*) from sysobjects where name = 'T1' and xtype = 'U'"), "1");
+    EXPECT_EQ(scalar("select type from sys.objects where name = 'v1'"), "V ");
+    EXPECT_EQ(scalar("select count(*) from sys.tables"), "1");
+    EXPECT_EQ(scalar("select TABLE_TYPE from INFORMATION_SCHEMA.TABLES where TABLE_NAME = 'v1'"), "VIEW");
+    EXPECT_EQ(column("select COLUMN_NAME from INFORMATION_SCHEMA.COLUMNS where TABLE_NAME = 't1' order by ORDINAL_POSITION"),
+              (std::vector<std::string>{"a", "b"}));
+    ok("if exists (select * from sysobjects where name = 't1') drop table t1");
+    EXPECT_EQ(scalar("select count(*) from sys.tables"), "0");
+}
+
+TEST_F(Catalogs, GroupingRulesAsOnTheServer) {
+    ok("create table g (k char(2), v int)");
+    ok("insert into g values ('a', 1), ('A', 2), ('b ', 3)");
+    // grouping ignores case and trailing blanks
+    EXPECT_EQ(column("select k, sum(v) from g group by k order by k", 1), (std::vector<std::string>{"3", "3"}));
+    auto e = run("select k, v from g group by k");
+    EXPECT_EQ(e.errorNumbers(), (std::vector<int>{8120}));
+    EXPECT_NE(e.messages[0].text.find("'g.v'"), std::string::npos) << e.messages[0].text;
+    EXPECT_EQ(run("select v, count(*) from g").errorNumbers(), (std::vector<int>{8120}));
+    ok("select count(*), max(v) from g");
+    ok("select k, count(*) * 2 + 1 from g group by k having sum(v) > 1");
+    EXPECT_EQ(run("select * from g where sum(v) > 1").errorNumbers(), (std::vector<int>{147}));
+    EXPECT_EQ(column("select distinct k from g order by k").size(), 2u);
+}
+
+}  // namespace
+}  // namespace qmtest
