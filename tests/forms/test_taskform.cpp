@@ -162,9 +162,24 @@ private slots:
         QStringList items;
         for (int i = 0; i < form->Combo1->count(); ++i)
             items << form->Combo1->itemText(i).trimmed();
-        QCOMPARE(items, QStringList({"stored", "01002", "01001"}));
+        QCOMPARE(items, QStringList({"stored", "01001", "01002"}));
         QVERIFY(!form->rs.isOpen());
         QCOMPARE(grid()->rowCount(), 0);
+    }
+
+    void comboFillKeepsTheServersOrder()
+    {
+        auto* combo = makeCombo(form, "ComboY", {}, "", {0, 0, 1000, 300});
+        QVERIFY(form->fillCombo(combo, "select spname from speciality order by spno desc", "spname"));
+        QCOMPARE(combo->count(), 2);
+        QCOMPARE(combo->itemText(0).trimmed(), QString("软件工程"));
+        QCOMPARE(combo->itemText(1).trimmed(), QString("计算机科学与技术"));
+        ScriptedMessageBoxes boxes;
+        QVERIFY(!form->fillCombo(combo, "select nothing from nowhere", "nothing"));
+        QCOMPARE(boxes.count(), 1);
+        QCOMPARE(combo->count(), 2);
+        QVERIFY(!form->rsstate);
+        QVERIFY(!form->rs.isOpen());
     }
 
     void comboFillOnAnEmptyTableKeepsTheStoredItems()
