@@ -210,6 +210,22 @@ private slots:
         QCOMPARE(cell(0, 0), QString("3"));
     }
 
+    void millionRowResultInTheGrid()
+    {
+        QStringList digits = {"create table digit (d int)"};
+        for (int i = 0; i < 10; ++i)
+            digits << QString("insert into digit values (%1)").arg(i);
+        QCOMPARE(test::execute(digits), QString());
+        QVERIFY(form->runSql("select a.d, b.d, c.d, e.d, f.d, g.d from digit a, digit b, digit c, digit e, digit f, digit g"));
+        QCOMPARE(form->rs.recordCount(), 1'000'000);
+        QCOMPARE(grid()->rowCount(), 1'000'000);
+        form->DataGrid1->scrollToBottom();
+        form->DataGrid1->setCurrentIndex(grid()->index(999'999, 0));
+        QCOMPARE(form->rs.currentRow(), 999'999);
+        QApplication::processEvents();
+        QCOMPARE(cell(999'999, 5), form->rs.fieldText(5).empty() ? QString() : QString::fromStdString(form->rs.fieldText(5)));
+    }
+
     void emptyResultStillShowsItsHeadings()
     {
         QVERIFY(form->runSql("select * from userSystem where userID = 'nobody'"));
