@@ -237,88 +237,99 @@ void fnLike(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 
 // ---- aggregates ----
 
-struct AvgState {
-    bool any = false;
-    bool real = false;
-    __int128 isum = 0;
-    long double rsum = 0;
-    std::int64_t count = 0;
-};
-
-AvgState* avgState(sqlite3_context* ctx, bool create) {
-    return static_cast<AvgState*>(sqlite3_aggregate_context(ctx, create ? sizeof(AvgState) : 0));
-}
-
-void avgStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    int t = sqlite3_value_numeric_type(argv[0]);
-    if (t == SQLITE_NULL) return;
-    AvgState* s = avgState(ctx, true);
-    if (!s) { sqlite3_result_error_nomem(ctx); return; }
-    s->any = true;
-    if (t == SQLITE_INTEGER && !s->real) {
-        s->isum += sqlite3_value_int64(argv[0]);
-    } else {
-        if (!s->real) { s->rsum = static_cast<long double>(s->isum); s->real = true; }
-        s->rsum += t == SQLITE_INTEGER ? static_cast<long double>(sqlite3_value_int64(argv[0]))
-                                       : static_cast<long double>(sqlite3_value_double(argv[0]));
+// SQLite's aggregate memory is only 8-byte aligned, while __int128 and long double
+// want 16: the states are copied in and out of it rather than used in place.
+template <class T>
+class AggregateState {
+public:
+    AggregateState(sqlite3_context* ctx, bool create)
+        : p_(sqlite3_aggregate_context(ctx, create ? static_cast<int>(sizeof(T)) : 0)) {
+        if (p_) std::memcpy(&v_, p_, sizeof v_);
     }
-    ++s->count;
-}
+    ~AggregateState() {
+        if (p_) std::memcpy(p_, &v_, sizeof v_);
+    }
+    AggregateState(const AggregateState&) = delete;
+    AggregateState& operator=(const AggregateState&) = delete;
+    explicit operator bool() const { return p_ != nullptr; }
+    T* operator->() { return &v_; }
 
-// The scale travels as the second argument; it is read in the step and kept here.
-struct AvgNumericState {
-    AvgState avg;
-    int scale = 6;
+private:
+    void* p_;
+    T v_{};
 };
 
+// Zero bytes are the empty state of each of these.
+struct AvgState {
+    bool real;
+    int scale;
+    __int128 isum;
+    long double rsum;
+    std::int64_t count;
+};
+
+void addToAverage(AvgState& s, sqlite3_value* v) {
+    int t = sqlite3_value_numeric_type(v);
+    if (t == SQLITE_NULL) return;
+    if (t == SQLITE_INTEGER && !s.real) {
+        s.isum += sqlite3_value_int64(v);
+    } else {
+        if (!s.real) { s.rsum = static_cast<long double>(s.isum); s.real = true; }
+        s.rsum += t == SQLITE_INTEGER ? static_cast<long double>(sqlite3_value_int64(v))
+                                      : static_cast<long double>(sqlite3_value_double(v));
+    }
+    ++s.count;
+}
+
+std::int64_t clampToInt64(long double x) {
+    if (!(x > -9.2e18L)) return std::numeric_limits<std::int64_t>::min();
+    if (!(x < 9.2e18L)) return std::numeric_limits<std::int64_t>::max();
+    return static_cast<std::int64_t>(x);
+}
+
+void avgIntStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    AggregateState<AvgState> s(ctx, true);
+    if (!s) { sqlite3_result_error_nomem(ctx); return; }
+    addToAverage(*s.operator->(), argv[0]);
+}
+
+void avgIntFinal(sqlite3_context* ctx) {
+    AggregateState<AvgState> s(ctx, false);
+    if (!s || s->count == 0) { sqlite3_result_null(ctx); return; }
+    if (s->real) { sqlite3_result_int64(ctx, clampToInt64(std::trunc(s->rsum / s->count))); return; }
+    sqlite3_result_int64(ctx, static_cast<std::int64_t>(s->isum / s->count));
+}
+
+// The scale travels as the second argument (6 without it).
 void avgNumericStep(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-    auto* s = static_cast<AvgNumericState*>(sqlite3_aggregate_context(ctx, sizeof(AvgNumericState)));
+    AggregateState<AvgState> s(ctx, true);
     if (!s) { sqlite3_result_error_nomem(ctx); return; }
     s->scale = argc > 1 ? std::max(0, std::min(38, sqlite3_value_int(argv[1]))) : 6;
-    int t = sqlite3_value_numeric_type(argv[0]);
-    if (t == SQLITE_NULL) return;
-    AvgState& a = s->avg;
-    a.any = true;
-    if (t == SQLITE_INTEGER && !a.real) {
-        a.isum += sqlite3_value_int64(argv[0]);
-    } else {
-        if (!a.real) { a.rsum = static_cast<long double>(a.isum); a.real = true; }
-        a.rsum += t == SQLITE_INTEGER ? static_cast<long double>(sqlite3_value_int64(argv[0]))
-                                      : static_cast<long double>(sqlite3_value_double(argv[0]));
-    }
-    ++a.count;
+    addToAverage(*s.operator->(), argv[0]);
 }
 
 void avgNumericFinalize(sqlite3_context* ctx) {
-    auto* s = static_cast<AvgNumericState*>(sqlite3_aggregate_context(ctx, 0));
-    if (!s || s->avg.count == 0) { sqlite3_result_null(ctx); return; }
-    const AvgState& a = s->avg;
+    AggregateState<AvgState> s(ctx, false);
+    if (!s || s->count == 0) { sqlite3_result_null(ctx); return; }
     int scale = s->scale;
-    if (!a.real && scale <= 18) {
+    if (!s->real && scale <= 18) {
         __int128 factor = 1;
         for (int i = 0; i < scale; ++i) factor *= 10;
         // Truncates toward zero, as the server does for the average's last digit.
-        __int128 scaled = a.isum * factor / a.count;
+        __int128 scaled = s->isum * factor / s->count;
         if (scale == 0) { sqlite3_result_int64(ctx, static_cast<std::int64_t>(scaled)); return; }
         sqlite3_result_double(ctx, static_cast<double>(static_cast<long double>(scaled) / static_cast<long double>(factor)));
         return;
     }
-    long double avg = a.rsum / static_cast<long double>(a.count);
+    long double avg = s->rsum / static_cast<long double>(s->count);
     long double factor = std::pow(10.0L, scale);
     // The values are doubles: 75.123456 is stored as 75.1234559999..., so nudge by a few
     // units of their precision before cutting, or the last digit would be lost.
     long double scaled = avg * factor;
     long double nudge = std::max(1e-9L, std::fabs(scaled) * 1e-14L);
     long double t = std::trunc(scaled + (scaled >= 0 ? nudge : -nudge));
-    if (scale == 0) { sqlite3_result_int64(ctx, static_cast<std::int64_t>(t)); return; }
+    if (scale == 0) { sqlite3_result_int64(ctx, clampToInt64(t)); return; }
     sqlite3_result_double(ctx, static_cast<double>(t / factor));
-}
-
-void avgIntFinal(sqlite3_context* ctx) {
-    AvgState* s = avgState(ctx, false);
-    if (!s || s->count == 0) { sqlite3_result_null(ctx); return; }
-    if (s->real) { sqlite3_result_int64(ctx, static_cast<std::int64_t>(std::trunc(s->rsum / s->count))); return; }
-    sqlite3_result_int64(ctx, static_cast<std::int64_t>(s->isum / s->count));
 }
 
 struct SumState {
@@ -329,20 +340,23 @@ struct SumState {
 };
 
 void sumIntStep(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-    auto* s = static_cast<SumState*>(sqlite3_aggregate_context(ctx, sizeof(SumState)));
+    AggregateState<SumState> s(ctx, true);
     if (!s) { sqlite3_result_error_nomem(ctx); return; }
     if (argc > 1) s->isInt = textOf(argv[1]) != "bigint";
     int t = sqlite3_value_numeric_type(argv[0]);
     if (t == SQLITE_NULL) return;
-    s->sum += t == SQLITE_INTEGER ? sqlite3_value_int64(argv[0]) : static_cast<std::int64_t>(sqlite3_value_double(argv[0]));
+    s->sum += t == SQLITE_INTEGER ? sqlite3_value_int64(argv[0]) : clampToInt64(sqlite3_value_double(argv[0]));
     ++s->count;
     __int128 lo = s->isInt ? std::numeric_limits<std::int32_t>::min() : std::numeric_limits<std::int64_t>::min();
     __int128 hi = s->isInt ? std::numeric_limits<std::int32_t>::max() : std::numeric_limits<std::int64_t>::max();
-    if (s->sum < lo || s->sum > hi) s->overflow = true;
+    if (s->sum < lo || s->sum > hi) {
+        s->overflow = true;
+        s->sum = 0;  // keeps the running sum from growing without bound
+    }
 }
 
 void sumIntFinal(sqlite3_context* ctx) {
-    auto* s = static_cast<SumState*>(sqlite3_aggregate_context(ctx, 0));
+    AggregateState<SumState> s(ctx, false);
     if (!s || s->count == 0) { sqlite3_result_null(ctx); return; }
     if (s->overflow) { raiseSqliteError(ctx, makeError(8115, {"expression", s->isInt ? "int" : "bigint"})); return; }
     sqlite3_result_int64(ctx, static_cast<std::int64_t>(s->sum));
@@ -649,7 +663,7 @@ void fnDateAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
     Part part;
     if (!partArg(ctx, argv[0], part)) return;
     if (anyNull(2, argv + 1)) { sqlite3_result_null(ctx); return; }
-    std::int64_t n = static_cast<std::int64_t>(sqlite3_value_double(argv[1]));
+    std::int64_t n = clampToInt64(sqlite3_value_double(argv[1]));
     DateTimeParts p;
     if (!dateArg(ctx, argv[2], p)) return;
     auto overflow = [&] { raiseSqliteError(ctx, makeError(517)); };
@@ -759,11 +773,17 @@ void fnRound(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         if (digits <= -19) { sqlite3_result_int64(ctx, 0); return; }
         std::int64_t f = 1;
         for (int i = 0; i < -digits; ++i) f *= 10;
-        std::int64_t q = v / f * f;
-        std::int64_t rem = v - q;
-        if (!truncate && (rem >= f / 2 + f % 2 || (rem * 2 >= f))) q += f;
-        if (!truncate && (-rem * 2 >= f)) q -= f;
-        sqlite3_result_int64(ctx, q);
+        __int128 q = v / f * f;
+        __int128 rem = static_cast<__int128>(v) - q;
+        if (!truncate) {
+            if (rem * 2 >= f) q += f;
+            else if (-rem * 2 >= f) q -= f;
+        }
+        if (q > std::numeric_limits<std::int64_t>::max() || q < std::numeric_limits<std::int64_t>::min()) {
+            raiseSqliteError(ctx, makeError(8115, {"expression", "bigint"}));
+            return;
+        }
+        sqlite3_result_int64(ctx, static_cast<std::int64_t>(q));
         return;
     }
     double x = sqlite3_value_double(argv[0]);
@@ -846,7 +866,7 @@ void registerSqliteExtensions(sqlite3* db) {
     int agg = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
     sqlite3_create_function_v2(db, "tsql_avg_numeric", 2, agg, nullptr, nullptr, avgNumericStep, avgNumericFinalize, nullptr);
     sqlite3_create_function_v2(db, "tsql_avg_numeric", 1, agg, nullptr, nullptr, avgNumericStep, avgNumericFinalize, nullptr);
-    sqlite3_create_function_v2(db, "tsql_avg_int", 1, agg, nullptr, nullptr, avgStep, avgIntFinal, nullptr);
+    sqlite3_create_function_v2(db, "tsql_avg_int", 1, agg, nullptr, nullptr, avgIntStep, avgIntFinal, nullptr);
     sqlite3_create_function_v2(db, "tsql_sum_int", 1, agg, nullptr, nullptr, sumIntStep, sumIntFinal, nullptr);
     sqlite3_create_function_v2(db, "tsql_sum_int", 2, agg, nullptr, nullptr, sumIntStep, sumIntFinal, nullptr);
 }

@@ -150,7 +150,9 @@ private slots:
         text(2)->setText("NoSuchDatabase");
         QTest::mouseClick(command(1), Qt::LeftButton);
         QCOMPARE(boxes.count(), 1);
-        QVERIFY2(boxes.last().text.contains("4060") || !boxes.last().text.isEmpty(), qPrintable(boxes.last().text));
+        QVERIFY2(boxes.last().text.contains("4060") && boxes.last().text.contains("NoSuchDatabase"),
+                 qPrintable(boxes.last().text));
+        QCOMPARE(boxes.last().icon, MsgIcon::Warning);
         QVERIFY(form->isVisible());
         QVERIFY(!Module1::cnn.isOpen());
         QVERIFY(!form->userLogin() || !form->userLogin()->isVisible());

@@ -162,9 +162,24 @@ private slots:
         QStringList items;
         for (int i = 0; i < form->Combo1->count(); ++i)
             items << form->Combo1->itemText(i).trimmed();
-        QCOMPARE(items, QStringList({"stored", "01002", "01001"}));
+        QCOMPARE(items, QStringList({"stored", "01001", "01002"}));
         QVERIFY(!form->rs.isOpen());
         QCOMPARE(grid()->rowCount(), 0);
+    }
+
+    void comboFillKeepsTheServersOrder()
+    {
+        auto* combo = makeCombo(form, "ComboY", {}, "", {0, 0, 1000, 300});
+        QVERIFY(form->fillCombo(combo, "select spname from speciality order by spno desc", "spname"));
+        QCOMPARE(combo->count(), 2);
+        QCOMPARE(combo->itemText(0).trimmed(), QString("软件工程"));
+        QCOMPARE(combo->itemText(1).trimmed(), QString("计算机科学与技术"));
+        ScriptedMessageBoxes boxes;
+        QVERIFY(!form->fillCombo(combo, "select nothing from nowhere", "nothing"));
+        QCOMPARE(boxes.count(), 1);
+        QCOMPARE(combo->count(), 2);
+        QVERIFY(!form->rsstate);
+        QVERIFY(!form->rs.isOpen());
     }
 
     void comboFillOnAnEmptyTableKeepsTheStoredItems()
@@ -193,6 +208,22 @@ private slots:
         QVERIFY(form->runSql("select count(*), max(userID) as top from userSystem"));
         QCOMPARE(headings(), QStringList({"", "top"}));   // an unnamed column has an empty heading
         QCOMPARE(cell(0, 0), QString("3"));
+    }
+
+    void millionRowResultInTheGrid()
+    {
+        QStringList digits = {"create table digit (d int)"};
+        for (int i = 0; i < 10; ++i)
+            digits << QString("insert into digit values (%1)").arg(i);
+        QCOMPARE(test::execute(digits), QString());
+        QVERIFY(form->runSql("select a.d, b.d, c.d, e.d, f.d, g.d from digit a, digit b, digit c, digit e, digit f, digit g"));
+        QCOMPARE(form->rs.recordCount(), 1'000'000);
+        QCOMPARE(grid()->rowCount(), 1'000'000);
+        form->DataGrid1->scrollToBottom();
+        form->DataGrid1->setCurrentIndex(grid()->index(999'999, 0));
+        QCOMPARE(form->rs.currentRow(), 999'999);
+        QApplication::processEvents();
+        QCOMPARE(cell(999'999, 5), form->rs.fieldText(5).empty() ? QString() : QString::fromStdString(form->rs.fieldText(5)));
     }
 
     void emptyResultStillShowsItsHeadings()

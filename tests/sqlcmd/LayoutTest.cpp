@@ -139,6 +139,16 @@ TEST(LayoutTest, MessagesCountsAndSeveralResultSets) {
               "\n(1 行受影响)\n");
 }
 
+TEST(LayoutTest, MaxColumnsAreCutToTheVariableWidth) {
+    LayoutOptions o;
+    o.maxVariableWidth = 5;
+    std::string text = print([](Printer& p) {
+        resultSet(p, {{"t", T("varchar(max)")}, {"c", T("varchar(3)")}},
+                  {{Value::fromText("abcdefgh"), Value::fromText("xyz")}, {Value::fromText("张三李四"), Value::null()}});
+    }, o);
+    EXPECT_EQ(text, "t     c  \n----- ---\nabcde xyz\n张三  NULL\n\n(2 行受影响)\n");
+}
+
 TEST(LayoutTest, DisplayWidths) {
     EXPECT_EQ(displayWidth("abc"), 3);
     EXPECT_EQ(displayWidth("张三"), 4);

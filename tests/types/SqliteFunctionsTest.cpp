@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <random>
 #include <string>
 #include <unistd.h>
 
@@ -163,4 +164,28 @@ TEST_F(SqliteFunctions, StringAndDateBuiltIns) {
     EXPECT_EQ(one("select tsql_substring('abc', 1, -1)").substr(0, 9), "tsql:537:");
     EXPECT_EQ(one("select tsql_datepart('fortnight', '2007-03-20')").substr(0, 9), "tsql:155:");
     EXPECT_EQ(one("select tsql_dateadd('year', 9000, '2007-03-20')").substr(0, 9), "tsql:517:");
+}
+
+TEST_F(SqliteFunctions, EveryFunctionSurvivesHostileArguments) {
+    struct Fn { const char* name; int args; };
+    const Fn fns[] = {{"tsql_convert", 4}, {"tsql_convert_style", 4}, {"tsql_int", 2}, {"tsql_concat", 2},
+                      {"tsql_concat_n", 3}, {"tsql_div", 2}, {"tsql_mod", 2}, {"tsql_like", 4}, {"tsql_len", 1},
+                      {"tsql_datalength", 2}, {"tsql_upper", 1}, {"tsql_substring", 3}, {"tsql_left", 2},
+                      {"tsql_right", 2}, {"tsql_replace", 3}, {"tsql_charindex", 3}, {"tsql_space", 1},
+                      {"tsql_replicate", 2}, {"tsql_year", 1}, {"tsql_datepart", 2}, {"tsql_datediff", 3},
+                      {"tsql_dateadd", 3}, {"tsql_abs", 1}, {"tsql_power", 2}, {"tsql_round", 3},
+                      {"tsql_sqrt", 1}, {"tsql_avg_numeric", 2}, {"tsql_avg_int", 1}, {"tsql_sum_int", 2}};
+    const char* args[] = {"NULL", "-1", "0", "9223372036854775807", "-9223372036854775808", "1e308", "-1e308",
+                          "''", "'abc'", "x'00ff'", "'1986-10-1'", "'int'", "'varchar(3)'", "'day'", "120",
+                          "'%[^a-'", "' '", "3000000"};
+    std::mt19937 rng(7);
+    for (const auto& f : fns) {
+        for (int i = 0; i < 150; ++i) {
+            std::string sql = std::string("select ") + f.name + "(";
+            for (int k = 0; k < f.args; ++k) sql += std::string(k ? "," : "") + args[rng() % std::size(args)];
+            sql += ")";
+            std::string r = one(sql);  // a value or an error text; what matters is getting here
+            if (r.rfind("tsql:", 0) == 0) EXPECT_TRUE(decodeSqliteError(r).has_value()) << sql;
+        }
+    }
 }

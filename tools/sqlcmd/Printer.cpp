@@ -25,6 +25,26 @@ bool wide(char32_t cp) {
            cp == 0x3000;
 }
 
+// The longest prefix of s that fits in width terminal columns.
+std::string cutToWidth(const std::string& s, int width) {
+    int w = 0;
+    std::size_t i = 0;
+    while (i < s.size()) {
+        std::size_t j = i;
+        int cw = wide(next(s, j)) ? 2 : 1;
+        if (w + cw > width) break;
+        w += cw;
+        i = j;
+    }
+    return s.substr(0, i);
+}
+
+bool isVariableLong(const engine::SqlType& t) {
+    using engine::TypeId;
+    return t.id == TypeId::Text || t.id == TypeId::NText ||
+           ((t.id == TypeId::VarChar || t.id == TypeId::NVarChar || t.id == TypeId::VarBinary) && t.length < 0);
+}
+
 }  // namespace
 
 int displayWidth(std::string_view s) {
@@ -119,7 +139,10 @@ void Printer::row(const engine::RowView& row) {
     int n = std::min<int>(row.size(), static_cast<int>(columns_.size()));
     for (int i = 0; i < n; ++i) {
         if (i) line += options_.separator;
-        std::string text = engine::formatValue(row.cell(i), columns_[static_cast<std::size_t>(i)].type, "NULL");
+        const engine::SqlType& type = columns_[static_cast<std::size_t>(i)].type;
+        std::string text = engine::formatValue(row.cell(i), type, "NULL");
+        // (max) and text columns show at most -y columns, as sqlcmd does.
+        if (isVariableLong(type)) text = cutToWidth(text, widths_[static_cast<std::size_t>(i)]);
         line += pad(text, widths_[static_cast<std::size_t>(i)], right_[static_cast<std::size_t>(i)]);
     }
     line += '\n';
