@@ -90,7 +90,11 @@ std::unique_ptr<Object> Catalog::tableFromStatement(const ast::Stmt& s, std::str
 }
 
 bool Catalog::load(sqlite3* db, Message& error) {
-    objects_.clear();
+    // temporary tables are the session's own: they survive a reload
+    std::map<std::string, std::unique_ptr<Object>> temps;
+    for (auto& [k, o] : objects_)
+        if (isTempName(o->name) || isTempName(o->parent)) temps[k] = std::move(o);
+    objects_ = std::move(temps);
     ++version_;
     char* err = nullptr;
     if (sqlite3_exec(db,
@@ -182,6 +186,12 @@ std::vector<std::pair<Object*, const ForeignKey*>> Catalog::referencing(std::str
 }
 
 bool Catalog::add(sqlite3* db, std::unique_ptr<Object> object, Message& error) {
+    if (isTempName(object->name)) {
+        object->id = nextTempId_--;
+        objects_[foldName(object->name)] = std::move(object);
+        ++version_;
+        return true;
+    }
     sqlite3_stmt* st = nullptr;
     sqlite3_prepare_v2(db, "INSERT INTO qm_catalog(name, kind, parent, definition) VALUES(?,?,?,?)", -1, &st, nullptr);
     sqlite3_bind_text(st, 1, object->name.c_str(), -1, SQLITE_TRANSIENT);

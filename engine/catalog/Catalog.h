@@ -83,6 +83,7 @@ public:
     std::vector<std::pair<Object*, const ForeignKey*>> referencing(std::string_view table);
 
     // Records a new object (its SQLite side already made by the caller).
+    // Temporary tables (#name) live only in memory, for the session.
     bool add(sqlite3* db, std::unique_ptr<Object> object, Message& error);
     bool remove(sqlite3* db, std::string_view name, Message& error);
 
@@ -102,8 +103,10 @@ private:
     std::map<std::string, std::unique_ptr<Object>> objects_;  // key: lower-case name
     std::uint64_t version_ = 1;
     int schemaVersion_ = -1;
+    std::int64_t nextTempId_ = -1;
 };
 
 std::string foldName(std::string_view name);
+inline bool isTempName(std::string_view name) { return !name.empty() && name[0] == '#'; }
 
 }  // namespace quillmere::engine::catalog

@@ -47,7 +47,8 @@ Flow Engine::runDdl(const ast::Stmt& s, Frame& f) {
             };
             for (const auto& k : def.primaryKey)
                 if (!hasColumn(k)) throw RuntimeError{qmError(1911, {k})};
-            std::string sql = "CREATE TABLE " + quoteIdent(name) + " (";
+            bool temp = catalog::isTempName(name);
+            std::string sql = std::string(temp ? "CREATE TEMP TABLE " : "CREATE TABLE ") + quoteIdent(name) + " (";
             for (std::size_t i = 0; i < def.columns.size(); ++i) {
                 const auto& c = def.columns[i];
                 bool inKey = false;
@@ -68,6 +69,7 @@ Flow Engine::runDdl(const ast::Stmt& s, Frame& f) {
             for (const auto& c : def.columns)
                 if (c.unique) sql += ", UNIQUE (" + quoteIdent(c.name) + ")";
             for (const auto& fk : def.foreignKeys) {
+                if (temp) break;  // temporary tables keep no foreign keys, as on the server
                 catalog::Object* ref = lex::iequals(fk.refTable, name) ? nullptr : catalog_.find(fk.refTable);
                 if (!lex::iequals(fk.refTable, name) && (!ref || ref->kind != catalog::ObjectKind::Table))
                     throw RuntimeError{objectError(1767, "外键 '" + (fk.name.empty() ? name : fk.name) +
@@ -142,7 +144,8 @@ Flow Engine::runDdl(const ast::Stmt& s, Frame& f) {
                         if (t->kind == catalog::ObjectKind::Trigger && lex::iequals(t->parent, real))
                             catalog_.remove(db_, t->name, m);
                     std::string err;
-                    if (!execOk("DROP TABLE " + quoteIdent(real), &err)) throw RuntimeError{internalError(err)};
+                    if (!execOk(std::string("DROP TABLE ") + (catalog::isTempName(real) ? "temp." : "") + quoteIdent(real), &err))
+                        throw RuntimeError{internalError(err)};
                 }
                 catalog_.remove(db_, real, m);
             }

@@ -36,7 +36,8 @@ struct Frame {
     std::int64_t returnValue = 0;
 };
 
-enum class Flow { Next, Break, Continue, Return, Abort };
+// Caught: an error inside BEGIN TRY, on its way to the CATCH block.
+enum class Flow { Next, Break, Continue, Return, Abort, Caught };
 
 // An error that ends the current statement (or the batch, when abortBatch).
 struct RuntimeError {
@@ -44,6 +45,15 @@ struct RuntimeError {
     bool abortBatch = false;
     bool terminated = false;  // add "语句已终止。"
     bool reported = false;    // already sent (an error inside a trigger)
+    bool caught = false;      // taken by an enclosing TRY block
+};
+
+struct Cursor {
+    const ast::Stmt* declaration = nullptr;
+    std::vector<ResultColumn> columns;
+    std::vector<std::vector<Value>> rows;
+    std::size_t position = 0;
+    bool open = false;
 };
 
 // A prepared SQLite statement with the translation it came from.
@@ -135,6 +145,13 @@ public:
     std::unordered_map<std::string, CachedBatch> planCache_;
     lex::LexResult lexed_;
     std::uint64_t loops_ = 0;
+    int tryDepth_ = 0;
+    std::vector<Message> caught_;  // errors being handled by CATCH blocks
+    std::unordered_map<std::string, Cursor> cursors_;
+    int fetchStatus_ = -1;
+
+    Flow runTryCatch(const ast::Stmt& s, Frame& f);
+    Flow runCursor(const ast::Stmt& s, Frame& f);
 
     sqlite3_stmt* internal(const std::string& sql);
     void closeDatabase();

@@ -81,6 +81,11 @@ Flow Engine::runExec(const ast::Stmt& s, Frame& f) {
         inner.literals = &lits;
         inner.nestLevel = f.nestLevel;
         Flow fl = runStatements(tree->statements, inner);
+        if (fl == Flow::Caught) {
+            RuntimeError c{Message{}};
+            c.caught = true;
+            throw c;
+        }
         if (fl == Flow::Abort) {
             RuntimeError e{Message{}, true};
             e.reported = true;
@@ -167,6 +172,11 @@ Flow Engine::runExec(const ast::Stmt& s, Frame& f) {
     bool savedNocount = nocount_;
     Flow fl = runStatements(create.body, pf);
     nocount_ = savedNocount;
+    if (fl == Flow::Caught) {
+        RuntimeError c{Message{}};
+        c.caught = true;
+        throw c;
+    }
     if (fl == Flow::Abort) {
         RuntimeError e{Message{}, true};
         e.reported = true;

@@ -275,7 +275,8 @@ Flow Engine::runSelect(const ast::Stmt& s, Frame& f) {
             text += (i ? ", " : "") + std::string("[") + q.columns[i].name + "] " + q.columns[i].type.name() + " NULL";
         }
         text += ")";
-        std::string sql = "CREATE TABLE " + translate::quoteIdent(name) + " (";
+        std::string sql = std::string(catalog::isTempName(name) ? "CREATE TEMP TABLE " : "CREATE TABLE ") +
+                          translate::quoteIdent(name) + " (";
         for (std::size_t i = 0; i < q.columns.size(); ++i)
             sql += (i ? ", " : "") + translate::quoteIdent(q.columns[i].name) + " " + translate::sqliteColumnType(q.columns[i].type);
         sql += ")";
@@ -506,6 +507,11 @@ void Engine::fireTriggers(catalog::Object& table, char action, Frame& f, const s
         triggerStack_.pop_back();
         nocount_ = savedNocount;
         rowcount_ = savedRowcount;
+        if (fl == Flow::Caught) {
+            RuntimeError c{Message{}};
+            c.caught = true;
+            throw c;
+        }
         if (fl == Flow::Abort) {
             RuntimeError e{Message{}, true};
             e.reported = true;

@@ -77,7 +77,14 @@ BatchStatus Engine::execute(std::string_view batch, std::span<const Parameter> p
             top.vars[name] = Variable{p.type, p.value};
         }
         runStatements(tree->statements, top);
+        // cursors refer to the batch's tree: they end with it
+        cursors_.clear();
+        caught_.clear();
+        tryDepth_ = 0;
     } catch (const RuntimeError& e) {
+        cursors_.clear();
+        caught_.clear();
+        tryDepth_ = 0;
         if (!e.reported) {
             Message m = e.message;
             m.server = options_.serverName;
@@ -86,6 +93,9 @@ BatchStatus Engine::execute(std::string_view batch, std::span<const Parameter> p
             sink.message(m);
         }
     } catch (const std::exception& e) {
+        cursors_.clear();
+        caught_.clear();
+        tryDepth_ = 0;
         Message m = internalError(e.what());
         status_.ok = false;
         if (!status_.firstErrorNumber) status_.firstErrorNumber = m.number;
@@ -125,12 +135,28 @@ Flow Engine::runStatement(const ast::Stmt& s, Frame& f) {
         lastError_ = 0;
         return dispatch(s, f);
     } catch (const RuntimeError& e) {
+        if (e.caught) return Flow::Caught;
+        if (tryDepth_ > 0 && !e.reported && e.message.isError()) {
+            Message m = e.message;
+            if (m.line < s.line) m.line = s.line;
+            if (m.procedure.empty()) m.procedure = f.procedure;
+            caught_.push_back(m);
+            lastError_ = m.number;
+            return Flow::Caught;
+        }
         if (!e.reported) {
             report(e.message, s, f);
             if (e.terminated) report(statementTerminated(), s, f);
         }
         aborts = e.abortBatch || e.reported || errorScope(e.message.number) == ErrorScope::Batch;
     } catch (const translate::TranslateError& e) {
+        if (tryDepth_ > 0) {
+            Message m = e.message;
+            if (m.procedure.empty()) m.procedure = f.procedure;
+            caught_.push_back(m);
+            lastError_ = m.number;
+            return Flow::Caught;
+        }
         report(e.message, s, f);
         int n = e.message.number;
         aborts = n == 208 || n == 207 || n == 4104 || n == 209 || errorScope(n) == ErrorScope::Batch;
@@ -252,8 +278,19 @@ Value Engine::paramValue(const translate::ParamRef& p, Frame& f, SqlType* type) 
         if (n == "@@trancount") return Value::fromInteger(trancount_);
         if (n == "@@nestlevel") return Value::fromInteger(f.nestLevel);
         if (n == "@@spid") return Value::fromInteger(51);
-        if (n == "@@fetch_status") return Value::fromInteger(-1);
         if (n == "@@datefirst") return Value::fromInteger(7);
+        if (n == "@@fetch_status") return Value::fromInteger(fetchStatus_);
+        if (n.rfind("error_", 0) == 0) {
+            if (caught_.empty()) return Value::null();
+            const Message& m = caught_.back();
+            if (n == "error_number") return Value::fromInteger(m.number);
+            if (n == "error_severity") return Value::fromInteger(m.severity);
+            if (n == "error_state") return Value::fromInteger(m.state);
+            if (n == "error_line") return Value::fromInteger(m.line);
+            if (type) *type = SqlType{TypeId::NVarChar, 4000};
+            if (n == "error_procedure") return m.procedure.empty() ? Value::null() : Value::fromText(m.procedure);
+            return Value::fromText(m.text);
+        }
         if (n == "@@identity") {
             if (type) *type = SqlType{TypeId::Numeric, 0, 38, 0};
             return functions_.hasIdentity ? Value::fromInteger(functions_.lastIdentity) : Value::null();
@@ -548,6 +585,35 @@ Flow Engine::dispatch(const ast::Stmt& s, Frame& f) {
     }
     case StmtKind::Empty:
         return Flow::Next;
+    case StmtKind::TryCatch:
+        return runTryCatch(s, f);
+    case StmtKind::Throw: {
+        if (s.args.empty()) {
+            if (caught_.empty()) {
+                Message m = qmError(10704);
+                m.text = "要重新引发错误，THROW 语句必须在 CATCH 块内使用。";
+                throw RuntimeError{m};
+            }
+            throw RuntimeError{caught_.back()};
+        }
+        SqlType t;
+        Value num = evaluate(s, 1, *s.args[0].value, f, nullptr, &t);
+        Value msg = evaluate(s, 2, *s.args[1].value, f, nullptr, &t);
+        Value st = evaluate(s, 3, *s.args[2].value, f, nullptr, &t);
+        Message m;
+        m.number = num.kind == ValueKind::Integer ? static_cast<int>(num.integer) : 50000;
+        m.severity = 16;
+        m.state = st.kind == ValueKind::Integer ? static_cast<int>(st.integer) : 1;
+        m.text = msg.kind == ValueKind::Text ? msg.bytes : std::string();
+        m.line = s.line;
+        throw RuntimeError{m, true};
+    }
+    case StmtKind::DeclareCursor:
+    case StmtKind::OpenCursor:
+    case StmtKind::FetchCursor:
+    case StmtKind::CloseCursor:
+    case StmtKind::DeallocateCursor:
+        return runCursor(s, f);
     default:
         return runDdl(s, f);
     }
@@ -598,6 +664,128 @@ Flow Engine::runTransaction(const ast::Stmt& s, Frame& f) {
         return Flow::Next;
     default:
         return Flow::Next;
+    }
+}
+
+}  // namespace quillmere::engine::exec
+
+namespace quillmere::engine::exec {
+
+Flow Engine::runTryCatch(const ast::Stmt& s, Frame& f) {
+    ++tryDepth_;
+    Flow fl;
+    try {
+        fl = runStatements(s.body, f);
+    } catch (...) {
+        --tryDepth_;
+        throw;
+    }
+    --tryDepth_;
+    if (fl != Flow::Caught) return fl;
+    // the failed statement's changes are already undone; the CATCH block runs
+    Flow c = runStatements(s.catchBody, f);
+    caught_.pop_back();
+    return c;
+}
+
+Flow Engine::runCursor(const ast::Stmt& s, Frame& f) {
+    auto missing = [&]() {
+        Message m = qmError(16916);
+        m.text = "名为 '" + s.name + "' 的游标不存在。";
+        return RuntimeError{m};
+    };
+    switch (s.kind) {
+    case StmtKind::DeclareCursor: {
+        if (cursors_.count(s.name)) {
+            Message m = qmError(16915);
+            m.text = "名为 '" + s.name + "' 的游标已存在。";
+            throw RuntimeError{m};
+        }
+        Cursor c;
+        c.declaration = &s;
+        cursors_[s.name] = std::move(c);
+        return Flow::Next;
+    }
+    case StmtKind::OpenCursor: {
+        auto it = cursors_.find(s.name);
+        if (it == cursors_.end()) throw missing();
+        Cursor& c = it->second;
+        if (c.open) {
+            Message m = qmError(16905);
+            m.text = "游标已打开。";
+            throw RuntimeError{m};
+        }
+        // the rows are read when the cursor opens (a STATIC cursor)
+        Compiled& q = compile(*c.declaration, 0, f, [&](Compiled& x) {
+            translate::Translator tr(environment(f));
+            x.query = tr.select(*c.declaration->select);
+        });
+        bind(q.stmt, q.query.params, f);
+        c.rows.clear();
+        c.columns = q.query.columns;
+        int rc;
+        int n = static_cast<int>(q.query.columns.size());
+        while ((rc = sqlite3_step(q.stmt)) == SQLITE_ROW) {
+            std::vector<Value> row;
+            for (int i = 0; i < n; ++i) row.push_back(columnValue(q.stmt, i));
+            c.rows.push_back(std::move(row));
+        }
+        sqlite3_reset(q.stmt);
+        if (rc != SQLITE_DONE) sqliteFailure(rc, "", nullptr);
+        c.position = 0;
+        c.open = true;
+        return Flow::Next;
+    }
+    case StmtKind::FetchCursor: {
+        auto it = cursors_.find(s.name);
+        if (it == cursors_.end()) throw missing();
+        Cursor& c = it->second;
+        if (!c.open) {
+            Message m = qmError(16917);
+            m.text = "游标未打开。";
+            throw RuntimeError{m};
+        }
+        if (c.position >= c.rows.size()) {
+            fetchStatus_ = -1;
+            return Flow::Next;
+        }
+        const auto& row = c.rows[c.position++];
+        fetchStatus_ = 0;
+        if (s.sets.empty()) {
+            sink_->beginResultSet(c.columns);
+            struct Row final : RowView {
+                const std::vector<Value>* r;
+                int size() const override { return static_cast<int>(r->size()); }
+                ValueView cell(int i) const override { return (*r)[i].view(); }
+            } rv;
+            rv.r = &row;
+            sink_->row(rv);
+            sink_->endResultSet();
+            emitRowCount(1, f);
+            return Flow::Next;
+        }
+        if (s.sets.size() != row.size()) {
+            fetchStatus_ = -1;
+            Message m = qmError(16924);
+            m.text = "游标提取: INTO 列表中声明的变量数目必须与所选列的数目匹配。";
+            throw RuntimeError{m};
+        }
+        for (std::size_t i = 0; i < row.size(); ++i) assign(f, s.sets[i].variable, row[i], c.columns[i].type, s.line);
+        return Flow::Next;
+    }
+    case StmtKind::CloseCursor: {
+        auto it = cursors_.find(s.name);
+        if (it == cursors_.end()) throw missing();
+        it->second.open = false;
+        it->second.rows.clear();
+        return Flow::Next;
+    }
+    default: {
+        auto it = cursors_.find(s.name);
+        if (it == cursors_.end()) throw missing();
+        cursors_.erase(it);
+        return Flow::Next;
+    }
     }
 }
 

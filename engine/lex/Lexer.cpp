@@ -40,7 +40,7 @@ std::string lower(std::string_view s) {
 
 bool isReserved(std::string_view word) {
     static const std::unordered_set<std::string> words = {
-        "add", "all", "alter", "and", "any", "as", "asc", "begin", "between", "by", "cascade", "case",
+        "add", "all", "alter", "deallocate", "and", "any", "as", "asc", "begin", "between", "by", "cascade", "case",
         "check", "close", "column", "commit", "constraint", "create", "cross", "current", "cursor",
         "database", "declare", "default", "delete", "desc", "distinct", "drop", "else", "end", "escape",
         "except", "exec", "execute", "exists", "fetch", "for", "foreign", "from", "full", "function",

@@ -91,7 +91,14 @@ struct TableRef {
     int line = 1;
 };
 
+struct CommonTable {
+    std::string name;
+    std::vector<std::string> columns;
+    SelectPtr select;
+};
+
 struct Select {
+    std::vector<CommonTable> with;     // WITH name AS (...) before the statement
     bool distinct = false;
     ExprPtr top;
     bool topPercent = false;
@@ -173,6 +180,7 @@ enum class StmtKind {
     CreateIndex, DropIndex,
     Exec, ExecString, Declare, SetVar, SetOption, If, While, Block, Break, Continue, Print, Return,
     BeginTran, Commit, Rollback, SaveTran, CreateDatabase, DropDatabase, Use, Raiserror, Empty,
+    TryCatch, Throw, DeclareCursor, OpenCursor, FetchCursor, CloseCursor, DeallocateCursor,
 };
 
 struct Stmt {
@@ -196,7 +204,8 @@ struct Stmt {
     bool ifExists = false;
     TableDef table;
     std::vector<ParamDef> params;
-    std::vector<StmtPtr> body;                 // procedure / trigger body; BEGIN...END block
+    std::vector<StmtPtr> body;                 // procedure / trigger body; BEGIN...END block; TRY block
+    std::vector<StmtPtr> catchBody;            // BEGIN CATCH ... END CATCH
     std::vector<std::string> triggerTable;
     bool onInsert = false, onUpdate = false, onDelete = false, insteadOf = false;
     std::string definition;                    // CREATE text as written

@@ -824,7 +824,69 @@ private:
             s->select = parseSelect();
             return s;
         }
-        if (kw == "with" ) fail();
+        if (kw == "with") {
+            ++pos_;
+            std::vector<CommonTable> ctes;
+            do {
+                CommonTable c;
+                c.name = name();
+                if (acceptOp("(")) {
+                    do {
+                        c.columns.push_back(anyName());
+                    } while (acceptOp(","));
+                    expectOp(")");
+                }
+                expectKw("as");
+                expectOp("(");
+                c.select = parseSelect();
+                expectOp(")");
+                ctes.push_back(std::move(c));
+            } while (acceptOp(","));
+            if (!isKw("select")) fail();
+            auto s = newStmt(StmtKind::Select, start);
+            s->select = parseSelect();
+            s->select->with = std::move(ctes);
+            return s;
+        }
+        if (kw == "throw") {
+            auto s = newStmt(StmtKind::Throw, start);
+            ++pos_;
+            if (startsExpression()) {
+                for (int i = 0; i < 3; ++i) {
+                    if (i) expectOp(",");
+                    s->args.emplace_back();
+                    s->args.back().value = parseExpr();
+                }
+            }
+            return s;
+        }
+        if (kw == "open" || kw == "close" || kw == "deallocate") {
+            auto s = newStmt(kw == "open" ? StmtKind::OpenCursor : kw == "close" ? StmtKind::CloseCursor
+                                                                                 : StmtKind::DeallocateCursor, start);
+            ++pos_;
+            acceptKw("global");
+            s->name = lex::lower(anyName());
+            return s;
+        }
+        if (kw == "fetch") {
+            auto s = newStmt(StmtKind::FetchCursor, start);
+            ++pos_;
+            if (acceptKw("next") || acceptKw("prior") || acceptKw("first") || acceptKw("last")) {
+                s->on = lex::iequals(text(toks_[pos_ - 1]), "next");
+                if (!s->on) fail();
+            }
+            acceptKw("from");
+            acceptKw("global");
+            s->name = lex::lower(anyName());
+            if (acceptKw("into")) {
+                do {
+                    SetItem it;
+                    it.variable = variableName();
+                    s->sets.push_back(std::move(it));
+                } while (acceptOp(","));
+            }
+            return s;
+        }
         if (kw == "insert") return parseInsert();
         if (kw == "update") return parseUpdate();
         if (kw == "delete") return parseDelete();
@@ -867,7 +929,27 @@ private:
                 if (isName(peek()) && !isKw("with")) ++pos_;
                 return s;
             }
-            if (isKw("try") || isKw("catch")) fail();
+            if (isKw("try")) {
+                ++pos_;
+                auto s = newStmt(StmtKind::TryCatch, start);
+                while (true) {
+                    while (isOp(";")) ++pos_;
+                    if (isKw("end") && isKw("try", 1)) { pos_ += 2; break; }
+                    if (peek().kind == Tok::End) fail();
+                    s->body.push_back(parseStatement(false));
+                }
+                while (isOp(";")) ++pos_;
+                expectKw("begin");
+                expectKw("catch");
+                while (true) {
+                    while (isOp(";")) ++pos_;
+                    if (isKw("end") && isKw("catch", 1)) { pos_ += 2; break; }
+                    if (peek().kind == Tok::End) fail();
+                    s->catchBody.push_back(parseStatement(false));
+                }
+                return s;
+            }
+            if (isKw("catch")) fail();
             auto s = newStmt(StmtKind::Block, start);
             while (true) {
                 while (isOp(";")) ++pos_;
@@ -1099,8 +1181,27 @@ private:
     }
 
     StmtPtr parseDeclare() {
-        auto s = newStmt(StmtKind::Declare, pos_);
+        std::size_t start = pos_;
         ++pos_;
+        if (peek().kind == Tok::Ident && !isOp("=", 1)) {
+            // DECLARE name [options] CURSOR [options] FOR select
+            auto s = newStmt(StmtKind::DeclareCursor, start);
+            s->name = lex::lower(anyName());
+            while (!isKw("cursor") && peek().kind == Tok::Ident && !isKw("for")) ++pos_;
+            expectKw("cursor");
+            while (!isKw("for") && peek().kind == Tok::Ident) ++pos_;
+            expectKw("for");
+            s->select = parseSelect();
+            if (acceptKw("for")) {
+                if (acceptKw("read")) expectKw("only");
+                else {
+                    expectKw("update");
+                    if (acceptKw("of")) do { anyName(); } while (acceptOp(","));
+                }
+            }
+            return s;
+        }
+        auto s = newStmt(StmtKind::Declare, start);
         do {
             DeclareItem d;
             d.name = variableName();

@@ -300,6 +300,14 @@ Typed Translator::Impl::call(const Expr& e, Scope& scope) {
         p.name = "@@identity";
         t.type = SqlType{TypeId::Numeric, 0, 38, 0};
         t.sql = paramSql(addParam(p));
+    } else if (f == "error_message" || f == "error_number" || f == "error_severity" || f == "error_state" ||
+               f == "error_line" || f == "error_procedure") {
+        ParamRef p;
+        p.kind = ParamKind::GlobalVar;
+        p.name = f;
+        t.type = f == "error_message" ? SqlType{TypeId::NVarChar, 4000}
+                 : f == "error_procedure" ? SqlType{TypeId::NVarChar, 128} : SqlType{TypeId::Int};
+        t.sql = paramSql(addParam(p));
     } else if (f == "isnumeric") {
         need(1, 1);
         t.type = SqlType{TypeId::Int};

@@ -53,6 +53,12 @@ struct Translator::Impl {
     const parse::Literals* literals;
     bool inlineLiterals = false;
     int aliasCounter = 0;
+    // WITH tables in scope: name -> columns and SQL name
+    struct Cte {
+        std::string name, sqlName;
+        std::vector<SourceCol> cols;
+    };
+    std::vector<Cte> ctes;
     // DML through a view: the base table whose rowid the view select must expose.
     std::string rowidFor;
     std::string rowidAlias;

@@ -161,6 +161,14 @@ Source Translator::Impl::namedSource(const std::vector<std::string>& parts, cons
               " AS " + quoteIdent(src.sqlAlias);
         return src;
     }
+    if (parts.size() == 1) {
+        for (auto it = ctes.rbegin(); it != ctes.rend(); ++it) {
+            if (!lex::iequals(it->name, name)) continue;
+            src.cols = it->cols;
+            sql = quoteIdent(it->sqlName) + " AS " + quoteIdent(src.sqlAlias);
+            return src;
+        }
+    }
     catalog::Object* obj = env.catalog->find(name);
     if (!obj && systemView(parts, src, sql)) return src;
     if (!obj || (obj->kind != catalog::ObjectKind::Table && obj->kind != catalog::ObjectKind::View)) {
@@ -414,6 +422,54 @@ std::string Translator::Impl::coreSql(const ast::Select& s, Scope* outer, std::v
 }
 
 std::string Translator::Impl::selectSql(const ast::Select& s, Scope* outer, std::vector<OutCol>& out) {
+    if (!s.with.empty()) {
+        // WITH [RECURSIVE]: each common table is known by its first member's columns
+        std::string with = "WITH RECURSIVE ";
+        std::size_t saved = ctes.size();
+        for (std::size_t i = 0; i < s.with.size(); ++i) {
+            const auto& c = s.with[i];
+            Cte cte;
+            cte.name = c.name;
+            cte.sqlName = "qm_cte_" + std::to_string(++aliasCounter);
+            std::vector<OutCol> headCols;
+            {
+                std::vector<std::unique_ptr<Scope>> keep;
+                Scope* sc = nullptr;
+                coreSql(*c.select, outer, headCols, sc, keep);
+            }
+            std::vector<std::string> names;
+            for (std::size_t k = 0; k < headCols.size(); ++k) {
+                SourceCol col;
+                col.name = k < c.columns.size() ? c.columns[k] : headCols[k].name;
+                col.sqlName = "c" + std::to_string(k);
+                col.type = headCols[k].value.type;
+                col.baseTable = headCols[k].value.baseTable;
+                col.baseColumn = headCols[k].value.baseColumn;
+                cte.cols.push_back(col);
+                names.push_back(col.sqlName);
+            }
+            ctes.push_back(cte);
+            std::vector<OutCol> cols;
+            std::string body = selectSql(*c.select, outer, cols);
+            with += (i ? ", " : "") + quoteIdent(cte.sqlName) + "(";
+            for (std::size_t k = 0; k < names.size(); ++k) with += (k ? ", " : "") + names[k];
+            with += ") AS (" + body + ")";
+        }
+        ast::Select& self = const_cast<ast::Select&>(s);
+        std::vector<ast::CommonTable> moved = std::move(self.with);
+        self.with.clear();
+        std::string rest;
+        try {
+            rest = selectSql(s, outer, out);
+        } catch (...) {
+            self.with = std::move(moved);
+            ctes.resize(saved);
+            throw;
+        }
+        self.with = std::move(moved);
+        ctes.resize(saved);
+        return with + " " + rest;
+    }
     std::vector<std::unique_ptr<Scope>> keep;
     Scope* headScope = nullptr;
     bool wantRowid = !rowidFor.empty();

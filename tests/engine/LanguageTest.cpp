@@ -367,3 +367,74 @@ TEST_F(Catalogs, GroupingRulesAsOnTheServer) {
 
 }  // namespace
 }  // namespace qmtest
+
+namespace qmtest {
+namespace {
+
+class Modern : public EngineTest {
+protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        ok("create table n (i int primary key, s varchar(10))");
+        ok("insert into n values (1, 'a'), (2, 'b'), (3, 'c')");
+    }
+};
+
+TEST_F(Modern, CommonTableExpressions) {
+    EXPECT_EQ(scalar("with big as (select i from n where i > 1) select count(*) from big"), "2");
+    EXPECT_EQ(column("with r(x) as (select 1 union all select x + 1 from r where x < 5) select x from r"),
+              (std::vector<std::string>{"1", "2", "3", "4", "5"}));
+    EXPECT_EQ(scalar("with a as (select i from n), b as (select i from a where i = 3) select i from b"), "3");
+}
+
+TEST_F(Modern, TryCatchHandsTheErrorToCatch) {
+    auto r = ok("begin try insert into n values (1, 'dup') print 'not here' end try "
+                "begin catch select error_number(), error_message() end catch");
+    ASSERT_EQ(r.sets.size(), 1u);
+    EXPECT_EQ(r.sets[0].text(0, 0), "2627");
+    EXPECT_TRUE(r.messages.empty());
+    auto c = ok("begin try select cast('x' as int) end try begin catch print 'caught ' + cast(error_number() as varchar(10)) end catch print 'go on'");
+    ASSERT_EQ(c.messages.size(), 2u);
+    EXPECT_EQ(c.messages[0].text, "caught 245");
+    EXPECT_EQ(c.messages[1].text, "go on");
+    auto t = run("begin try throw 50001, 'mine', 1 end try begin catch throw end catch");
+    EXPECT_EQ(t.errorNumbers(), (std::vector<int>{50001}));
+    EXPECT_EQ(t.messages[0].text, "mine");
+    ok("create procedure failing as insert into n values (2, 'dup')");
+    auto p = ok("begin try exec failing end try begin catch select error_procedure() end catch");
+    EXPECT_EQ(p.sets[0].text(0, 0), "failing");
+}
+
+TEST_F(Modern, CursorsWalkTheRows) {
+    auto r = ok(
+        "declare @i int, @s varchar(10), @all varchar(100) = ''\n"
+        "declare c cursor for select i, s from n order by i desc\n"
+        "open c\n"
+        "fetch next from c into @i, @s\n"
+        "while @@fetch_status = 0 begin\n"
+        "  set @all = @all + @s\n"
+        "  fetch next from c into @i, @s\n"
+        "end\n"
+        "close c deallocate c\n"
+        "select @all");
+    EXPECT_EQ(r.sets.back().text(0, 0), "cba");
+    EXPECT_FALSE(run("open nothing").errorNumbers().empty());
+}
+
+TEST_F(Modern, TemporaryTablesStayWithTheSession) {
+    ok("create table #work (k int, v varchar(5))");
+    ok("insert into #work select i, s from n");
+    EXPECT_EQ(scalar("select count(*) from #work"), "3");
+    ok("select i into #copy from n where i < 3");
+    EXPECT_EQ(scalar("select count(*) from #copy"), "2");
+    auto other = openSecond();
+    RecordingSink s;
+    other->execute("select * from #work", s);
+    EXPECT_EQ(s.errorNumbers(), (std::vector<int>{208}));
+    EXPECT_EQ(scalar("select count(*) from sysobjects where name like '#%'"), "0");
+    ok("drop table #work");
+    EXPECT_EQ(run("select * from #work").errorNumbers(), (std::vector<int>{208}));
+}
+
+}  // namespace
+}  // namespace qmtest
