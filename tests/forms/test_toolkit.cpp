@@ -16,6 +16,9 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
 #include <QInputMethodEvent>
 #include <QFontInfo>
 #include <QLineEdit>
@@ -93,6 +96,49 @@ private slots:
         QCOMPARE(msgBox("丁", vbYesNo, "退出窗口"), int(vbNo));   // unscripted questions answer No
         QCOMPARE(boxes.last().buttons, int(vbYesNo));
         QCOMPARE(boxes.texts(), QStringList({"甲", "乙", "丙", "丁"}));
+    }
+
+    void realBoxesAreModalWithTheirButtons()
+    {
+        struct Seen {
+            QString title, text;
+            QMessageBox::Icon icon = QMessageBox::NoIcon;
+            QStringList buttons;
+            bool modal = false;
+        } seen;
+        auto answer = [&seen](const QString& press) {
+            QTimer::singleShot(0, [&seen, press] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                if (!box)
+                    return;
+                seen.title = box->windowTitle();
+                seen.text = box->text();
+                seen.icon = box->icon();
+                seen.modal = box->isModal();
+                seen.buttons.clear();
+                for (QAbstractButton* b : box->buttons())
+                    seen.buttons << b->text();
+                for (QAbstractButton* b : box->buttons())
+                    if (b->text() == press)
+                        b->click();
+            });
+        };
+        answer("是(&Y)");
+        QCOMPARE(msgBox("真的要退出系统吗？", vbYesNo, "退出窗口"), 6);
+        QCOMPARE(seen.title, QString("退出窗口"));
+        QCOMPARE(seen.text, QString("真的要退出系统吗？"));
+        QVERIFY(seen.modal);
+        QCOMPARE(seen.buttons.size(), 2);
+        answer("否(&N)");
+        QCOMPARE(msgBox("要删除吗？", vbYesNo, "删除记录"), int(vbNo));
+        answer("确定");
+        QCOMPARE(msgBox("没有记录存在！"), int(vbOK));
+        QCOMPARE(seen.title, QString("Quillmere"));
+        QCOMPARE(seen.icon, QMessageBox::NoIcon);
+        QCOMPARE(seen.buttons, QStringList({"确定"}));
+        answer("确定");
+        QCOMPARE(msgBox("出生时间应输入日期格式（yyyy-mm-dd）！", vbExclamation, "警告"), int(vbOK));
+        QCOMPARE(seen.icon, QMessageBox::Warning);
     }
 
     void isDigitKey_data()
