@@ -27,6 +27,65 @@ std::string fkAction(const std::string& a) {
 
 }  // namespace
 
+std::string Engine::sqliteTableSql(const std::string& name, const ast::TableDef& def, bool temp) {
+            std::string sql = std::string(temp ? "CREATE TEMP TABLE " : "CREATE TABLE ") + quoteIdent(name) + " (";
+    for (std::size_t i = 0; i < def.columns.size(); ++i) {
+        const auto& c = def.columns[i];
+        bool inKey = false;
+        for (const auto& k : def.primaryKey) inKey = inKey || lex::iequals(k, c.name);
+        sql += (i ? ", " : "") + quoteIdent(c.name) + " " + translate::sqliteColumnType(c.type);
+        if (c.notNull || inKey || c.identity) sql += " NOT NULL";
+    }
+    if (!def.primaryKey.empty()) {
+        sql += ", PRIMARY KEY (";
+        for (std::size_t i = 0; i < def.primaryKey.size(); ++i) sql += (i ? ", " : "") + quoteIdent(def.primaryKey[i]);
+        sql += ")";
+    }
+    for (const auto& u : def.uniques) {
+        sql += ", UNIQUE (";
+        for (std::size_t i = 0; i < u.size(); ++i) sql += (i ? ", " : "") + quoteIdent(u[i]);
+        sql += ")";
+    }
+    for (const auto& c : def.columns)
+        if (c.unique) sql += ", UNIQUE (" + quoteIdent(c.name) + ")";
+    for (const auto& fk : def.foreignKeys) {
+        if (temp) break;  // temporary tables keep no foreign keys, as on the server
+        catalog::Object* ref = lex::iequals(fk.refTable, name) ? nullptr : catalog_.find(fk.refTable);
+        if (!lex::iequals(fk.refTable, name) && (!ref || ref->kind != catalog::ObjectKind::Table))
+            throw RuntimeError{objectError(1767, "外键 '" + (fk.name.empty() ? name : fk.name) +
+                                                      "' 引用了无效的表 '" + fk.refTable + "'。")};
+        std::vector<std::string> refCols = fk.refColumns;
+        if (refCols.empty() && ref) refCols = ref->primaryKey;
+        if (ref) {
+            bool keyed = refCols.size() == ref->primaryKey.size();
+            for (std::size_t i = 0; keyed && i < refCols.size(); ++i) keyed = lex::iequals(refCols[i], ref->primaryKey[i]);
+            for (const auto& u : ref->uniques) {
+                if (u.size() != refCols.size()) continue;
+                bool same = true;
+                for (std::size_t i = 0; same && i < u.size(); ++i) same = lex::iequals(u[i], refCols[i]);
+                keyed = keyed || same;
+            }
+            if (!keyed)
+                throw RuntimeError{objectError(1776, "在被引用表 '" + ref->name +
+                                                         "' 中没有与外键 '" + fk.name +
+                                                         "' 中的引用列列表匹配的主键或候选键。")};
+        }
+        if (fk.columns.size() != refCols.size() && !refCols.empty())
+            throw RuntimeError{objectError(8139, "外键中引用列的数目与被引用表中的主键或候选键的列数不同。")};
+        sql += ", FOREIGN KEY (";
+        for (std::size_t i = 0; i < fk.columns.size(); ++i) sql += (i ? ", " : "") + quoteIdent(fk.columns[i]);
+        sql += ") REFERENCES " + quoteIdent(ref ? ref->name : name);
+        if (!refCols.empty()) {
+            sql += " (";
+            for (std::size_t i = 0; i < refCols.size(); ++i) sql += (i ? ", " : "") + quoteIdent(refCols[i]);
+            sql += ")";
+        }
+        sql += " ON DELETE " + fkAction(fk.onDelete) + " ON UPDATE " + fkAction(fk.onUpdate);
+    }
+    sql += ")";
+    return sql;
+}
+
 Flow Engine::runDdl(const ast::Stmt& s, Frame& f) {
     int depth = ++savepointDepth_;
     savepoint(depth);
@@ -48,61 +107,7 @@ Flow Engine::runDdl(const ast::Stmt& s, Frame& f) {
             for (const auto& k : def.primaryKey)
                 if (!hasColumn(k)) throw RuntimeError{qmError(1911, {k})};
             bool temp = catalog::isTempName(name);
-            std::string sql = std::string(temp ? "CREATE TEMP TABLE " : "CREATE TABLE ") + quoteIdent(name) + " (";
-            for (std::size_t i = 0; i < def.columns.size(); ++i) {
-                const auto& c = def.columns[i];
-                bool inKey = false;
-                for (const auto& k : def.primaryKey) inKey = inKey || lex::iequals(k, c.name);
-                sql += (i ? ", " : "") + quoteIdent(c.name) + " " + translate::sqliteColumnType(c.type);
-                if (c.notNull || inKey || c.identity) sql += " NOT NULL";
-            }
-            if (!def.primaryKey.empty()) {
-                sql += ", PRIMARY KEY (";
-                for (std::size_t i = 0; i < def.primaryKey.size(); ++i) sql += (i ? ", " : "") + quoteIdent(def.primaryKey[i]);
-                sql += ")";
-            }
-            for (const auto& u : def.uniques) {
-                sql += ", UNIQUE (";
-                for (std::size_t i = 0; i < u.size(); ++i) sql += (i ? ", " : "") + quoteIdent(u[i]);
-                sql += ")";
-            }
-            for (const auto& c : def.columns)
-                if (c.unique) sql += ", UNIQUE (" + quoteIdent(c.name) + ")";
-            for (const auto& fk : def.foreignKeys) {
-                if (temp) break;  // temporary tables keep no foreign keys, as on the server
-                catalog::Object* ref = lex::iequals(fk.refTable, name) ? nullptr : catalog_.find(fk.refTable);
-                if (!lex::iequals(fk.refTable, name) && (!ref || ref->kind != catalog::ObjectKind::Table))
-                    throw RuntimeError{objectError(1767, "外键 '" + (fk.name.empty() ? name : fk.name) +
-                                                              "' 引用了无效的表 '" + fk.refTable + "'。")};
-                std::vector<std::string> refCols = fk.refColumns;
-                if (refCols.empty() && ref) refCols = ref->primaryKey;
-                if (ref) {
-                    bool keyed = refCols.size() == ref->primaryKey.size();
-                    for (std::size_t i = 0; keyed && i < refCols.size(); ++i) keyed = lex::iequals(refCols[i], ref->primaryKey[i]);
-                    for (const auto& u : ref->uniques) {
-                        if (u.size() != refCols.size()) continue;
-                        bool same = true;
-                        for (std::size_t i = 0; same && i < u.size(); ++i) same = lex::iequals(u[i], refCols[i]);
-                        keyed = keyed || same;
-                    }
-                    if (!keyed)
-                        throw RuntimeError{objectError(1776, "在被引用表 '" + ref->name +
-                                                                 "' 中没有与外键 '" + fk.name +
-                                                                 "' 中的引用列列表匹配的主键或候选键。")};
-                }
-                if (fk.columns.size() != refCols.size() && !refCols.empty())
-                    throw RuntimeError{objectError(8139, "外键中引用列的数目与被引用表中的主键或候选键的列数不同。")};
-                sql += ", FOREIGN KEY (";
-                for (std::size_t i = 0; i < fk.columns.size(); ++i) sql += (i ? ", " : "") + quoteIdent(fk.columns[i]);
-                sql += ") REFERENCES " + quoteIdent(ref ? ref->name : name);
-                if (!refCols.empty()) {
-                    sql += " (";
-                    for (std::size_t i = 0; i < refCols.size(); ++i) sql += (i ? ", " : "") + quoteIdent(refCols[i]);
-                    sql += ")";
-                }
-                sql += " ON DELETE " + fkAction(fk.onDelete) + " ON UPDATE " + fkAction(fk.onUpdate);
-            }
-            sql += ")";
+            std::string sql = sqliteTableSql(name, def, temp);
             std::string err;
             if (!execOk(sql, &err)) {
                 if (err.find("already exists") != std::string::npos) throw RuntimeError{qmError(2714, {name})};

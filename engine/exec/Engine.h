@@ -112,6 +112,8 @@ public:
     Flow runExec(const ast::Stmt& s, Frame& f);
     Flow runHelpText(const ast::Stmt& s, Frame& f, const Value& name);
     Flow runDdl(const ast::Stmt& s, Frame& f);
+    Flow runAlterTable(const ast::Stmt& s, Frame& f);
+    std::string sqliteTableSql(const std::string& name, const ast::TableDef& def, bool temp);
     Flow runDatabaseStatement(const ast::Stmt& s, Frame& f);
     Flow runTransaction(const ast::Stmt& s, Frame& f);
 

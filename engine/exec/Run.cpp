@@ -587,6 +587,8 @@ Flow Engine::dispatch(const ast::Stmt& s, Frame& f) {
         return Flow::Next;
     case StmtKind::TryCatch:
         return runTryCatch(s, f);
+    case StmtKind::AlterTable:
+        return runAlterTable(s, f);
     case StmtKind::Throw: {
         if (s.args.empty()) {
             if (caught_.empty()) {

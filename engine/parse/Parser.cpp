@@ -891,7 +891,12 @@ private:
         if (kw == "update") return parseUpdate();
         if (kw == "delete") return parseDelete();
         if (kw == "create") return parseCreate(firstInBatch);
-        if (kw == "alter") fail();
+        if (kw == "alter") {
+            ++pos_;
+            expectKw("table");
+            batch_->cacheable = false;
+            return parseAlterTable(start);
+        }
         if (kw == "drop") return parseDrop();
         if (kw == "exec" || kw == "execute") {
             ++pos_;
@@ -1334,7 +1339,109 @@ private:
             if (!acceptKw("asc")) acceptKw("desc");
         } while (acceptOp(","));
         expectOp(")");
+        // index options and file groups of generated scripts: WITH (...) ON [PRIMARY]
+        skipTableHints();
+        if (isKw("on") && (peek(1).kind == Tok::QuotedIdent || peek(1).kind == Tok::Ident) && !isKw("delete", 1) &&
+            !isKw("update", 1))
+            pos_ += 2;
         return cols;
+    }
+
+    // A table constraint (after an optional CONSTRAINT name); false when none starts here.
+    bool parseTableConstraint(TableDef& t, const std::string& constraintName, Stmt* alter) {
+        if (acceptKw("primary")) {
+            expectKw("key");
+            if (!acceptKw("clustered")) acceptKw("nonclustered");
+            t.primaryKey = columnList();
+            t.primaryKeyName = constraintName;
+        } else if (acceptKw("unique")) {
+            if (!acceptKw("clustered")) acceptKw("nonclustered");
+            t.uniques.push_back(columnList());
+        } else if (acceptKw("foreign")) {
+            expectKw("key");
+            ForeignKeyDef fk;
+            fk.name = constraintName;
+            fk.columns = columnList();
+            expectKw("references");
+            parseReferences(fk);
+            t.foreignKeys.push_back(std::move(fk));
+        } else if (acceptKw("check")) {
+            if (isKw("not") && isKw("for", 1)) pos_ += 3;
+            expectOp("(");
+            parseExpr();
+            expectOp(")");
+        } else if (alter && acceptKw("default")) {
+            // ALTER TABLE t ADD [CONSTRAINT n] DEFAULT expr FOR column
+            std::size_t b = pos_;
+            parseAdditive();
+            std::string text(src_.substr(toks_[b].begin, toks_[pos_ - 1].begin + toks_[pos_ - 1].length - toks_[b].begin));
+            expectKw("for");
+            SetItem d;
+            d.column.push_back(anyName());
+            d.variable = text;  // the default's text
+            alter->sets.push_back(std::move(d));
+        } else {
+            return false;
+        }
+        return true;
+    }
+
+    ColumnDef parseColumnDef(TableDef& t) {
+        ColumnDef c;
+        c.name = anyName();
+        std::size_t typeStart = pos_;
+        c.type = parseType();
+        c.typeText = std::string(src_.substr(toks_[typeStart].begin,
+                                             toks_[pos_ - 1].begin + toks_[pos_ - 1].length - toks_[typeStart].begin));
+        while (true) {
+            std::string cname;
+            if (acceptKw("constraint")) cname = name();
+            if (acceptKw("not")) {
+                if (acceptKw("null")) c.notNull = true;
+                else { expectKw("for"); anyName(); }
+            } else if (acceptKw("null")) {
+                c.notNull = false;
+            } else if (acceptKw("identity")) {
+                c.identity = true;
+                if (acceptOp("(")) {
+                    c.seed = integerToken();
+                    expectOp(",");
+                    c.increment = integerToken();
+                    expectOp(")");
+                }
+            } else if (acceptKw("default")) {
+                std::size_t b = pos_;
+                c.defaultValue = parseAdditive();
+                c.defaultText = std::string(src_.substr(toks_[b].begin,
+                                                        toks_[pos_ - 1].begin + toks_[pos_ - 1].length - toks_[b].begin));
+            } else if (acceptKw("primary")) {
+                expectKw("key");
+                if (!acceptKw("clustered")) acceptKw("nonclustered");
+                c.primaryKey = true;
+                t.primaryKeyName = cname;
+                skipTableHints();
+            } else if (acceptKw("unique")) {
+                if (!acceptKw("clustered")) acceptKw("nonclustered");
+                c.unique = true;
+            } else if (acceptKw("references") || (acceptKw("foreign") && (expectKw("key"), expectKw("references"), true))) {
+                ForeignKeyDef fk;
+                fk.name = cname;
+                fk.columns.push_back(c.name);
+                parseReferences(fk);
+                t.foreignKeys.push_back(std::move(fk));
+            } else if (acceptKw("check")) {
+                expectOp("(");
+                parseExpr();
+                expectOp(")");
+            } else if (acceptKw("collate")) {
+                anyName();
+            } else if (acceptKw("rowguidcol") || acceptKw("sparse")) {
+            } else {
+                if (!cname.empty()) fail();
+                break;
+            }
+        }
+        return c;
     }
 
     StmtPtr parseCreateTable(std::size_t start) {
@@ -1345,89 +1452,13 @@ private:
             if (isOp(")")) break;  // trailing comma
             std::string constraintName;
             if (acceptKw("constraint")) constraintName = name();
-            if (isKw("primary") || isKw("unique") || isKw("foreign") || isKw("check")) {
-                if (acceptKw("primary")) {
-                    expectKw("key");
-                    if (!acceptKw("clustered")) acceptKw("nonclustered");
-                    s->table.primaryKey = columnList();
-                    s->table.primaryKeyName = constraintName;
-                } else if (acceptKw("unique")) {
-                    if (!acceptKw("clustered")) acceptKw("nonclustered");
-                    s->table.uniques.push_back(columnList());
-                } else if (acceptKw("foreign")) {
-                    expectKw("key");
-                    ForeignKeyDef fk;
-                    fk.name = constraintName;
-                    fk.columns = columnList();
-                    expectKw("references");
-                    parseReferences(fk);
-                    s->table.foreignKeys.push_back(std::move(fk));
-                } else {
-                    expectKw("check");
-                    expectOp("(");
-                    parseExpr();
-                    expectOp(")");
-                }
-                continue;
-            }
+            if (parseTableConstraint(s->table, constraintName, nullptr)) continue;
             if (!constraintName.empty()) fail();
-            ColumnDef c;
-            c.name = anyName();
-            std::size_t typeStart = pos_;
-            c.type = parseType();
-            c.typeText = std::string(src_.substr(toks_[typeStart].begin,
-                                                 toks_[pos_ - 1].begin + toks_[pos_ - 1].length - toks_[typeStart].begin));
-            while (true) {
-                std::string cname;
-                if (acceptKw("constraint")) cname = name();
-                if (acceptKw("not")) {
-                    if (acceptKw("null")) c.notNull = true;
-                    else { expectKw("for"); anyName(); }
-                } else if (acceptKw("null")) {
-                    c.notNull = false;
-                } else if (acceptKw("identity")) {
-                    c.identity = true;
-                    if (acceptOp("(")) {
-                        c.seed = integerToken();
-                        expectOp(",");
-                        c.increment = integerToken();
-                        expectOp(")");
-                    }
-                } else if (acceptKw("default")) {
-                    std::size_t b = pos_;
-                    c.defaultValue = parseAdditive();
-                    c.defaultText = std::string(src_.substr(toks_[b].begin,
-                                                            toks_[pos_ - 1].begin + toks_[pos_ - 1].length - toks_[b].begin));
-                } else if (acceptKw("primary")) {
-                    expectKw("key");
-                    if (!acceptKw("clustered")) acceptKw("nonclustered");
-                    c.primaryKey = true;
-                    s->table.primaryKeyName = cname;
-                } else if (acceptKw("unique")) {
-                    if (!acceptKw("clustered")) acceptKw("nonclustered");
-                    c.unique = true;
-                } else if (acceptKw("references") || (acceptKw("foreign") && (expectKw("key"), expectKw("references"), true))) {
-                    ForeignKeyDef fk;
-                    fk.name = cname;
-                    fk.columns.push_back(c.name);
-                    parseReferences(fk);
-                    s->table.foreignKeys.push_back(std::move(fk));
-                } else if (acceptKw("check")) {
-                    expectOp("(");
-                    parseExpr();
-                    expectOp(")");
-                } else if (acceptKw("collate")) {
-                    anyName();
-                } else if (acceptKw("rowguidcol") || acceptKw("sparse")) {
-                } else {
-                    if (!cname.empty()) fail();
-                    break;
-                }
-            }
-            s->table.columns.push_back(std::move(c));
+            s->table.columns.push_back(parseColumnDef(s->table));
         } while (acceptOp(","));
         expectOp(")");
         if (acceptKw("on")) anyName();
+        if (acceptKw("textimage_on")) anyName();
         s->definition = std::string(src_.substr(s->textBegin, toks_[pos_ - 1].begin + toks_[pos_ - 1].length - s->textBegin));
         for (auto& c : s->table.columns)
             if (c.primaryKey) {
@@ -1436,6 +1467,60 @@ private:
             }
         if (s->table.columns.empty()) fail();
         return s;
+    }
+
+    // ALTER TABLE t {ADD items | DROP COLUMN c | DROP CONSTRAINT n | ALTER COLUMN c type [NOT] NULL
+    //                | [WITH CHECK|NOCHECK] {CHECK|NOCHECK} CONSTRAINT ...}
+    // The changes are described in s->table (added columns and constraints), s->names
+    // (dropped names: {"column", c} / {"constraint", n}), s->decls (altered columns).
+    StmtPtr parseAlterTable(std::size_t start) {
+        auto s = newStmt(StmtKind::AlterTable, start);
+        s->target = qualifiedName();
+        if (acceptKw("with")) {
+            if (!acceptKw("check")) expectKw("nocheck");
+        }
+        if (acceptKw("check") || acceptKw("nocheck")) {
+            expectKw("constraint");
+            if (!acceptKw("all")) do { anyName(); } while (acceptOp(","));
+            return s;
+        }
+        if (acceptKw("add")) {
+            do {
+                std::string constraintName;
+                if (acceptKw("constraint")) constraintName = name();
+                if (parseTableConstraint(s->table, constraintName, s.get())) continue;
+                if (!constraintName.empty()) fail();
+                acceptKw("column");
+                s->table.columns.push_back(parseColumnDef(s->table));
+            } while (acceptOp(","));
+            return s;
+        }
+        if (acceptKw("drop")) {
+            do {
+                if (acceptKw("column")) {
+                    do { s->names.push_back({"column", anyName()}); } while (acceptOp(",") && !isKw("constraint") && !isKw("column"));
+                } else {
+                    acceptKw("constraint");
+                    s->names.push_back({"constraint", anyName()});
+                }
+            } while (acceptOp(","));
+            return s;
+        }
+        if (acceptKw("alter")) {
+            expectKw("column");
+            DeclareItem d;
+            d.name = anyName();
+            d.type = parseType();
+            d.isTable = false;
+            bool notNull = false;
+            if (acceptKw("not")) { expectKw("null"); notNull = true; }
+            else acceptKw("null");
+            d.init = nullptr;
+            s->decls.push_back(std::move(d));
+            s->on = notNull;
+            return s;
+        }
+        fail();
     }
 
     void takeDefinitionToEnd(Stmt& s) {

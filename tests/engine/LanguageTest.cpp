@@ -438,3 +438,51 @@ TEST_F(Modern, TemporaryTablesStayWithTheSession) {
 
 }  // namespace
 }  // namespace qmtest
+
+namespace qmtest {
+namespace {
+
+class Alter : public EngineTest {};
+
+TEST_F(Alter, GeneratedScriptsAddConstraintsAfterwards) {
+    script(
+        "SET ANSI_NULLS ON\nGO\nSET QUOTED_IDENTIFIER ON\nGO\n"
+        "CREATE TABLE [dbo].[parent]([id] [char](3) NOT NULL,\n"
+        " CONSTRAINT [PK_parent] PRIMARY KEY CLUSTERED ([id] ASC) WITH (PAD_INDEX = OFF, IGNORE_DUP_KEY = OFF) ON [PRIMARY]\n"
+        ") ON [PRIMARY]\nGO\n"
+        "CREATE TABLE [dbo].[child]([pid] [char](3) NULL, [n] [int] NULL) ON [PRIMARY]\nGO\n"
+        "insert into parent values ('a'), ('b')\ninsert into child values ('a', 1)\nGO\n"
+        "ALTER TABLE [dbo].[child]  WITH CHECK ADD  CONSTRAINT [FK_child_parent] FOREIGN KEY([pid])\n"
+        "REFERENCES [dbo].[parent] ([id]) ON UPDATE CASCADE\nGO\n"
+        "ALTER TABLE [dbo].[child] CHECK CONSTRAINT [FK_child_parent]\nGO\n"
+        "ALTER TABLE [dbo].[child] ADD  CONSTRAINT [DF_child_n]  DEFAULT ((7)) FOR [n]\nGO\n");
+    EXPECT_EQ(scalar("select count(*) from child"), "1");
+    auto fk = run("insert into child(pid) values ('zz')");
+    EXPECT_EQ(fk.errorNumbers(), (std::vector<int>{547}));
+    EXPECT_NE(fk.messages[0].text.find("FK_child_parent"), std::string::npos) << fk.messages[0].text;
+    ok("insert into child(pid) values ('b')");
+    EXPECT_EQ(scalar("select n from child where pid = 'b'"), "7");
+    ok("update parent set id = 'c' where id = 'a'");
+    EXPECT_EQ(scalar("select count(*) from child where pid = 'c'"), "1");
+    ok("alter table child add note varchar(10) null");
+    EXPECT_EQ(run("alter table child alter column note varchar(20) not null").errorNumbers(), (std::vector<int>{515}));
+    EXPECT_EQ(scalar("select count(*) from child"), "2");
+}
+
+TEST_F(Alter, RefusedChangesLeaveTheTable) {
+    ok("create table p (id int primary key)");
+    ok("create table c (pid int, x int)");
+    ok("insert into c values (5, 1)");
+    auto r = run("alter table c add constraint fk_c foreign key (pid) references p(id)");
+    EXPECT_EQ(r.errorNumbers(), (std::vector<int>{547}));
+    ok("insert into c values (6, 2)");  // still no constraint
+    EXPECT_EQ(run("alter table c drop column nothing").errorNumbers().size(), 1u);
+    ok("alter table c drop column x");
+    EXPECT_EQ(session->columns("c")->size(), 1u);
+    EXPECT_EQ(run("alter table p add constraint pk2 primary key (id)").errorNumbers().size(), 1u);
+    auto text = ok("sp_helptext 'c'");
+    EXPECT_FALSE(text.sets.empty());
+}
+
+}  // namespace
+}  // namespace qmtest
