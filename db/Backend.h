@@ -51,7 +51,8 @@ public:
 
     // Runs one write statement with parameters (markers from parameterMarker) and
     // returns the rows it touched itself (triggers' rows not counted). Throws DbError.
-    virtual std::int64_t write(const std::string& sql, const std::vector<WriteParam>& params) = 0;
+    // The values may be moved out of params.
+    virtual std::int64_t write(const std::string& sql, std::vector<WriteParam>& params) = 0;
 
     virtual void beginTransaction() = 0;
     virtual void commit() = 0;

@@ -78,10 +78,10 @@ struct Pending {
 // One statement of an update batch.
 struct WriteStep {
     std::size_t row;
-    std::string sql;
+    const std::string* sql = nullptr;
     std::vector<WriteParam> params;
     std::string table;
-    std::string keyText;  // "sno=2001001, cno=1", for messages
+    const std::vector<int>* key = nullptr;
 };
 
 }  // namespace
@@ -206,14 +206,22 @@ struct Recordset::Impl {
     }
 
     void updateBatch();
-    std::vector<WriteStep> plan(Backend& b);
+    std::vector<WriteStep> plan(Backend& b, std::map<std::string, std::vector<int>>& keyCache);
+    std::map<std::string, std::string> sqlCache;  // statement text by shape, for one batch
+    std::string keyText(const WriteStep& s) const {
+        std::string t;
+        for (int c : *s.key) {
+            if (!t.empty()) t += ", ";
+            t += data.columns[c].info.baseColumn + "=" + text(s.row, c);
+        }
+        return t;
+    }
     void applySaved();
 };
 
 // ---- planning and sending a batch ---------------------------------------------
 
-std::vector<WriteStep> Recordset::Impl::plan(Backend& b) {
-    std::map<std::string, std::vector<int>> keyCache;  // table -> field indexes of its key
+std::vector<WriteStep> Recordset::Impl::plan(Backend& b, std::map<std::string, std::vector<int>>& keyCache) {
     auto keyOf = [&](const std::string& table) -> const std::vector<int>& {
         for (auto& [t, k] : keyCache)
             if (equalsIgnoreCase(t, table)) return k;
@@ -254,6 +262,8 @@ std::vector<WriteStep> Recordset::Impl::plan(Backend& b) {
 
     std::vector<WriteStep> steps;
     steps.reserve(pending.size());
+    std::vector<int> whereColumns;
+    std::string shape;
     for (const auto& [row, p] : pending) {
         if (!p.deleted && !p.modified()) continue;
         WriteStep s;
@@ -261,47 +271,61 @@ std::vector<WriteStep> Recordset::Impl::plan(Backend& b) {
         s.table = p.deleted ? oneTable([&](int c) { return !data.columns[c].info.baseTable.empty(); })
                             : oneTable([&](int c) { return p.changed[c] != 0; });
         const std::vector<int>& key = keyOf(s.table);
-        std::string where;
-        auto condition = [&](int c) {
-            if (!where.empty()) where += " AND ";
-            where += b.quoteIdentifier(data.columns[c].info.baseColumn);
-            Value original = originalValue(row, c);
-            if (original.isNull()) {
-                where += " IS NULL";
-            } else {
-                where += " = " + b.parameterMarker(static_cast<int>(s.params.size()));
-                s.params.push_back(WriteParam{std::move(original), &data.columns[c]});
-            }
-        };
-        if (p.deleted) {
-            s.sql = "DELETE FROM " + b.quoteIdentifier(s.table) + " WHERE ";
-        } else {
-            s.sql = "UPDATE " + b.quoteIdentifier(s.table) + " SET ";
-            bool first = true;
-            for (int c = 0; c < columns(); ++c) {
-                if (!p.changed[c]) continue;
-                if (!first) s.sql += ", ";
-                first = false;
-                s.sql += b.quoteIdentifier(data.columns[c].info.baseColumn) + " = " +
-                         b.parameterMarker(static_cast<int>(s.params.size()));
-                s.params.push_back(WriteParam{p.values[c], &data.columns[c]});
-            }
-            s.sql += " WHERE ";
-        }
-        for (int c : key) condition(c);
-        if (!p.deleted) {
-            // The changed columns must still hold what was read (ADO's adCriteriaUpdCols).
+        s.key = &key;
+        // The row is found by its key; an update also checks that the changed columns
+        // still hold what was read (ADO's adCriteriaUpdCols).
+        whereColumns = key;
+        if (!p.deleted)
             for (int c = 0; c < columns(); ++c)
                 if (p.changed[c] && comparable(data.columns[c].info.type) &&
                     std::find(key.begin(), key.end(), c) == key.end())
-                    condition(c);
+                    whereColumns.push_back(c);
+        if (whereColumns.empty()) throw DbError::client(msg::kNotUpdatable);
+
+        // Parameters: new values, then the original values that are not NULL.
+        shape.assign(1, p.deleted ? 'D' : 'U');
+        if (!p.deleted)
+            for (int c = 0; c < columns(); ++c) {
+                shape += p.changed[c] ? 'c' : '-';
+                if (p.changed[c]) s.params.push_back(WriteParam{p.values[c], &data.columns[c]});
+            }
+        shape += '|';
+        for (int c : whereColumns) {
+            Value original = originalValue(row, c);
+            shape += original.isNull() ? 'n' : 'v';  // the where columns follow from table and changes
+            if (!original.isNull()) s.params.push_back(WriteParam{std::move(original), &data.columns[c]});
         }
-        if (key.empty() && where.empty()) throw DbError::client(msg::kNotUpdatable);
-        s.sql += where;
-        for (int c : key) {
-            if (!s.keyText.empty()) s.keyText += ", ";
-            s.keyText += data.columns[c].info.baseColumn + "=" + text(row, c);
+        shape += s.table;
+
+        auto cached = sqlCache.find(shape);
+        if (cached == sqlCache.end()) {
+            std::string sql;
+            int marker = 0;
+            if (p.deleted) {
+                sql = "DELETE FROM " + b.quoteIdentifier(s.table) + " WHERE ";
+            } else {
+                sql = "UPDATE " + b.quoteIdentifier(s.table) + " SET ";
+                bool first = true;
+                for (int c = 0; c < columns(); ++c) {
+                    if (!p.changed[c]) continue;
+                    if (!first) sql += ", ";
+                    first = false;
+                    sql += b.quoteIdentifier(data.columns[c].info.baseColumn) + " = " + b.parameterMarker(marker++);
+                }
+                sql += " WHERE ";
+            }
+            bool first = true;
+            for (std::size_t i = 0; i < whereColumns.size(); ++i) {
+                if (!first) sql += " AND ";
+                first = false;
+                sql += b.quoteIdentifier(data.columns[whereColumns[i]].info.baseColumn);
+                // shape holds 'n' or 'v' for each where column after the '|'
+                bool isNull = originalValue(row, whereColumns[i]).isNull();
+                sql += isNull ? std::string(" IS NULL") : " = " + b.parameterMarker(marker++);
+            }
+            cached = sqlCache.emplace(shape, std::move(sql)).first;
         }
+        s.sql = &cached->second;
         steps.push_back(std::move(s));
     }
     return steps;
@@ -311,19 +335,21 @@ void Recordset::Impl::updateBatch() {
     requireUpdatable();
     if (pending.empty()) return;
     Backend& b = cnn->backend();
-    std::vector<WriteStep> steps = plan(b);
+    std::map<std::string, std::vector<int>> keyCache;  // table -> field indexes of its key
+    sqlCache.clear();
+    std::vector<WriteStep> steps = plan(b, keyCache);
     if (!steps.empty()) {
         b.beginTransaction();
         try {
-            for (const WriteStep& s : steps) {
-                std::int64_t n = b.write(s.sql, s.params);
+            for (WriteStep& s : steps) {
+                std::int64_t n = b.write(*s.sql, s.params);  // may take the values out of s.params
                 if (n == 0) {
-                    throw DbError::conflict("无法保存更改：表 '" + s.table + "' 中 " + s.keyText +
+                    throw DbError::conflict("无法保存更改：表 '" + s.table + "' 中 " + keyText(s) +
                                             " 的行自读取以来已被其他用户修改或删除。本批更改均未保存，仍保留在记录集中，"
                                             "可以全部取消后重新读取。");
                 }
                 if (n > 1) {
-                    throw DbError::client("无法保存更改：表 '" + s.table + "' 中与 " + s.keyText +
+                    throw DbError::client("无法保存更改：表 '" + s.table + "' 中与 " + keyText(s) +
                                           " 相同的行不止一行（该表没有主键，无法唯一确定要更改的行）。本批更改均未保存。");
                 }
             }
@@ -345,7 +371,6 @@ void Recordset::Impl::applySaved() {
             continue;
         }
         if (!p.modified()) continue;
-        std::vector<Value> originals(columns());
         for (int c = 0; c < columns(); ++c) {
             if (p.changed[c]) {
                 const Value& v = p.values[c];

@@ -20,7 +20,7 @@
 --   * dpmaster is char(1), defaulting to '0' when the teacher insert leaves it out.
 --   * gmark is numeric(18,0): whole grades that compare and average as numbers
 --     (AVG gives numeric(38,6), e.g. 75.500000).
---   * tno is char(3); userID, userPWD are varchar(20) and userRule varchar(10).
+--   * tno is char(3); userID and userPWD are varchar(50), userRule varchar(10).
 --   * spname is char(20) in speciality and in reexamination, as the insert trigger
 --     declares @spname char(20).
 --
@@ -107,8 +107,8 @@ CREATE TABLE reexamination (
 GO
 -- Users of the client; userRule is one of 管理员, 教师, 学生, 游客.
 CREATE TABLE userSystem (
-    userID   varchar(20)  NOT NULL,
-    userPWD  varchar(20)  NULL,
+    userID   varchar(50)  NOT NULL,
+    userPWD  varchar(50)  NULL,
     userRule varchar(10)  NULL,
     CONSTRAINT PK_userSystem PRIMARY KEY (userID)
 )

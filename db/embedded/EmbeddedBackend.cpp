@@ -91,12 +91,12 @@ void EmbeddedBackend::query(const std::string& sql, QueryResult& result) {
     check(status, sink);
 }
 
-std::int64_t EmbeddedBackend::write(const std::string& sql, const std::vector<WriteParam>& params) {
+std::int64_t EmbeddedBackend::write(const std::string& sql, std::vector<WriteParam>& params) {
     std::vector<engine::Parameter> ps;
     ps.reserve(params.size());
     for (std::size_t i = 0; i < params.size(); ++i)
         ps.push_back(engine::Parameter{parameterMarker(static_cast<int>(i)), params[i].column->info.type,
-                                       params[i].value});
+                                       std::move(params[i].value)});
     CollectingSink sink(nullptr);
     engine::BatchStatus status = session_->execute(sql, ps, sink);
     check(status, sink);

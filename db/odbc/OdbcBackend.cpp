@@ -354,7 +354,7 @@ void OdbcBackend::query(const std::string& sql, QueryResult& result) {
     }
 }
 
-std::int64_t OdbcBackend::write(const std::string& sql, const std::vector<WriteParam>& params) {
+std::int64_t OdbcBackend::write(const std::string& sql, std::vector<WriteParam>& params) {
     Statement st(static_cast<SQLHDBC>(dbc_));
     // Buffers stay put until the statement ran: reserved up front, never grown.
     std::vector<std::u16string> texts;

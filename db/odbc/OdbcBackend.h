@@ -16,7 +16,7 @@ public:
     ~OdbcBackend() override;
 
     void query(const std::string& sql, QueryResult& result) override;
-    std::int64_t write(const std::string& sql, const std::vector<WriteParam>& params) override;
+    std::int64_t write(const std::string& sql, std::vector<WriteParam>& params) override;
     void beginTransaction() override;
     void commit() override;
     void rollback() noexcept override;

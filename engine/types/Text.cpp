@@ -280,7 +280,15 @@ int lengthInCodePageBytes(std::string_view utf8) {
 int compareText(std::string_view a, std::string_view b) {
     a = types::trimTrailingBlanks(a);
     b = types::trimTrailingBlanks(b);
-    std::size_t i = 0, j = 0;
+    // Identical bytes weigh the same: skip the common prefix, backing up to the start
+    // of the character in which the first difference lies.
+    std::size_t k = 0, n = std::min(a.size(), b.size());
+    while (k < n && a[k] == b[k]) ++k;
+    auto continuation = [](std::string_view s, std::size_t at) {
+        return at < s.size() && (static_cast<unsigned char>(s[at]) & 0xC0) == 0x80;
+    };
+    while (k > 0 && (continuation(a, k) || continuation(b, k))) --k;
+    std::size_t i = k, j = k;
     while (i < a.size() && j < b.size()) {
         unsigned char ca = static_cast<unsigned char>(a[i]), cb = static_cast<unsigned char>(b[j]);
         if (ca < 0x80 && cb < 0x80) {  // fast path for ASCII

@@ -28,8 +28,9 @@ void ChildForm::unload() { mdi::unload(this); }
 
 QPixmap ChildForm::sharedBackground()
 {
-    static QPixmap p = loadPicture(QStringLiteral("background.jpg"));
-    return p;
+    // Kept for the program's lifetime (never destroyed after the application object).
+    static const QPixmap* p = new QPixmap(loadPicture(QStringLiteral("background.jpg")));
+    return *p;
 }
 
 void ChildForm::paintEvent(QPaintEvent*)

@@ -20,6 +20,7 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent), model_(new RecordsetMo
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(std::max(18, fontMetrics().height() + 4));
     verticalHeader()->setFixedWidth(18);
+    verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this, &DataGrid::onCurrentChanged);
 }
@@ -58,6 +59,7 @@ void DataGrid::followSource()
     following_ = true;
     if (rs && model_->columnCount() > 0) {
         const int row = rs->currentRow();
+        model_->currentRowMoved(currentIndex().row(), row);
         if (row >= 0 && row < model_->rowCount()) {
             const int col = std::max(0, currentIndex().column());
             selectionModel()->setCurrentIndex(model_->index(row, col), QItemSelectionModel::ClearAndSelect);
@@ -78,8 +80,11 @@ void DataGrid::onCurrentChanged(const QModelIndex& current, const QModelIndex&)
     if (following_ || !current.isValid())
         return;
     db::GridSource* rs = model_->gridSource();
-    if (rs && model_->columnCount() > 0 && rs->currentRow() != current.row())
+    if (rs && model_->columnCount() > 0 && rs->currentRow() != current.row()) {
+        const int from = rs->currentRow();
         rs->setCurrentRow(current.row());
+        model_->currentRowMoved(from, current.row());
+    }
 }
 
 void DataGrid::sizeColumns()

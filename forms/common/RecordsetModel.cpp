@@ -65,11 +65,23 @@ QVariant RecordsetModel::headerData(int section, Qt::Orientation o, int role) co
 {
     if (role != Qt::DisplayRole)
         return {};
-    if (o == Qt::Vertical)
-        return QVariant();
+    if (o == Qt::Vertical) {
+        // The row marker: the record set's current row.
+        if (live() && section == src_->currentRow())
+            return QStringLiteral("▶");
+        return QString();
+    }
     if (!live() || section >= src_->columnCount())
         return {};
     return fromDb(src_->columnName(section));
+}
+
+void RecordsetModel::currentRowMoved(int from, int to)
+{
+    const int rows = rowCount();
+    for (int r : {from, to})
+        if (r >= 0 && r < rows)
+            emit headerDataChanged(Qt::Vertical, r, r);
 }
 
 Qt::ItemFlags RecordsetModel::flags(const QModelIndex& index) const

@@ -23,6 +23,9 @@ public:
     db::GridSource* gridSource() const { return src_; }
     void reload();
 
+    // Repaints the row markers after the current row moved.
+    void currentRowMoved(int from, int to);
+
     void setAllowUpdate(bool on) { allowUpdate_ = on; }
     bool allowUpdate() const { return allowUpdate_; }
 

@@ -45,14 +45,31 @@ void TaskForm::closeSet(db::Recordset& set, DataGrid* grid, bool& state)
 
 void TaskForm::closeRs() { closeSet(rs, DataGrid1, rsstate); }
 
-bool TaskForm::runSql(const QString& statement) { return runSql(statement, rs, DataGrid1, rsstate); }
+bool TaskForm::runSql(const QString& statement)
+{
+    closeRs();
+    sql = statement;
+    return runSql(sql, rs, DataGrid1, rsstate);
+}
+
+bool TaskForm::openSet(db::Recordset& set, const QString& statement)
+{
+    try {
+        if (set.isOpen())
+            set.close();
+        set.open(toSql(statement), cnn);
+    } catch (const db::DbError& e) {
+        showDbError(e);
+        return false;
+    }
+    return true;
+}
 
 bool TaskForm::runSql(const QString& statement, db::Recordset& set, DataGrid* grid, bool& state)
 {
     closeSet(set, grid, state);
-    sql = statement;
     try {
-        set.open(toSql(sql), cnn);
+        set.open(toSql(statement), cnn);
     } catch (const db::DbError& e) {
         state = set.isOpen();
         showDbError(e);

@@ -40,8 +40,13 @@ public:
     // The statement-run sequence: close rs if open, set sql, open rs on cnn,
     // bind the grid to it, set rsstate. False (after a message) when refused.
     bool runSql(const QString& statement);
-    // The same on another record set, grid and flag (forms with a second grid).
+    // The same on another record set, grid and flag (forms with a second grid);
+    // `sql` is left alone, the caller keeps its own statement text.
     bool runSql(const QString& statement, db::Recordset& set, DataGrid* grid, bool& state);
+
+    // Opens any record set of the form with a statement (closing it first when
+    // open); false after the message when refused. For sets such as rscheck.
+    bool openSet(db::Recordset& set, const QString& statement);
 
     // Steps 1 to 3 only, for insert, update and delete: close rs if open, set
     // sql, run it through rs. rsstate afterwards says whether rs is open.

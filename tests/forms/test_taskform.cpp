@@ -226,6 +226,29 @@ private slots:
         QCOMPARE(cell(999'999, 5), form->rs.fieldText(5).empty() ? QString() : QString::fromStdString(form->rs.fieldText(5)));
     }
 
+    void secondGridKeepsItsOwnSetAndFlag()
+    {
+        DataGrid* grid2 = makeGrid(form, "DataGrid2", {120, 8000, 9975, 2000});
+        db::Recordset rs1;
+        rs1.setLockType(db::LockType::BatchOptimistic);
+        bool rsstate1 = false;
+        click("显示");
+        QVERIFY(form->runSql("select * from speciality", rs1, grid2, rsstate1));
+        QVERIFY(rsstate1);
+        QCOMPARE(form->sql, QString("select * from  userSystem "));   // the form's own text is untouched
+        QCOMPARE(grid2->model()->rowCount(), 2);
+        QCOMPARE(grid()->rowCount(), 3);
+        ScriptedMessageBoxes boxes;
+        boxes.answerNext(vbYes);
+        form->gridDelete(rs1, grid2, rsstate1);
+        QCOMPARE(grid2->model()->rowCount(), 1);
+        QCOMPARE(grid()->rowCount(), 3);
+        QVERIFY(!form->runSql("select * from nowhere", rs1, grid2, rsstate1));
+        QVERIFY(!rsstate1);
+        QVERIFY(form->rsstate);
+        delete grid2;
+    }
+
     void emptyResultStillShowsItsHeadings()
     {
         QVERIFY(form->runSql("select * from userSystem where userID = 'nobody'"));

@@ -305,8 +305,11 @@ private slots:
         DataGrid grid;
         grid.setGridSource(&src);
         QCOMPARE(grid.currentIndex().row(), 3);   // the grid follows the source
+        QCOMPARE(grid.model()->headerData(3, Qt::Vertical).toString(), QString("▶"));
         grid.setCurrentIndex(grid.model()->index(7, 0));
         QCOMPARE(src.current, 7);                  // the source follows the grid
+        QCOMPARE(grid.model()->headerData(7, Qt::Vertical).toString(), QString("▶"));
+        QCOMPARE(grid.model()->headerData(3, Qt::Vertical).toString(), QString());
         src.current = 12;
         grid.followSource();
         QCOMPARE(grid.currentIndex().row(), 12);

@@ -246,6 +246,7 @@ RunResult runWith(std::vector<std::string> args, const std::string& stdinText = 
                     sink.message(m);
                 }
                 if (b.find("use Q") != std::string_view::npos) db = "Quillmere";
+                if (b.find("throw") != std::string_view::npos) throw std::runtime_error("boom");
             },
             seen);
     });
@@ -267,6 +268,14 @@ TEST(RunnerTest, ExitCodesFollowDashB) {
     auto all = runWith({}, "select 1\nGO\nselect bad\nGO\nselect 3\n");
     EXPECT_EQ(all.code, 0);
     EXPECT_EQ(all.batches.size(), 3u);
+}
+
+TEST(RunnerTest, AServerExceptionFailsOnlyItsBatch) {
+    auto r = runWith({}, "select throw\nGO\nselect 2\nGO\n");
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.batches.size(), 2u);
+    EXPECT_NE(r.out.find("内部错误：boom"), std::string::npos) << r.out;
+    EXPECT_EQ(runWith({"-b", "-Q", "select throw"}).code, 1);
 }
 
 TEST(RunnerTest, GoRepeatsExitAndContextChange) {

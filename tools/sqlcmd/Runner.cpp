@@ -3,6 +3,8 @@
 
 #include "tools/sqlcmd/Batches.h"
 
+#include "engine/Errors.h"
+
 #include <cctype>
 #include <fstream>
 #include <sstream>
@@ -28,7 +30,14 @@ public:
     bool execute(const Batch& b) {
         for (int i = 0; i < b.repeat; ++i) {
             printer_.resetBatch();
-            server_.execute(b.text, printer_);
+            try {
+                server_.execute(b.text, printer_);
+            } catch (const std::exception& e) {
+                // The server promises not to throw; should it, the batch fails and the run goes on.
+                printer_.message(engine::internalError(e.what()));
+            } catch (...) {
+                printer_.message(engine::internalError("未知的异常"));
+            }
             std::string now = server_.currentDatabase();
             if (now != database_) {
                 if (!printer_.sawContextChange() && !now.empty()) {
