@@ -46,7 +46,7 @@ bool isReserved(std::string_view word) {
         "except", "exec", "execute", "exists", "fetch", "for", "foreign", "from", "full", "function",
         "goto", "grant", "group", "having", "identity", "if", "in", "index", "inner", "insert",
         "intersect", "into", "is", "join", "key", "left", "like", "not", "null", "of", "off", "on",
-        "open", "option", "or", "order", "outer", "percent", "primary", "print", "proc", "procedure",
+        "open", "option", "or", "order", "outer", "over", "percent", "primary", "print", "proc", "procedure",
         "raiserror", "references", "return", "right", "rollback", "save", "select", "set", "table",
         "then", "to", "top", "tran", "transaction", "trigger", "truncate", "union", "unique", "update",
         "use", "values", "view", "when", "where", "while", "with"};

@@ -48,6 +48,11 @@ enum class ExprKind {
     Case,       // args: [operand], when, then, when, then ..., [else]
 };
 
+struct Window {  // OVER (PARTITION BY ... ORDER BY ...)
+    std::vector<ExprPtr> partition;
+    std::vector<std::pair<ExprPtr, bool>> order;  // expression, descending
+};
+
 struct Expr {
     ExprKind kind = ExprKind::Null;
     int line = 1;
@@ -64,6 +69,7 @@ struct Expr {
     bool hasElse = false;
     SqlType type;                    // Cast target
     bool isConvert = false;
+    std::unique_ptr<Window> over;    // window function
 };
 
 struct SelectItem {
@@ -108,6 +114,7 @@ struct Select {
     std::vector<ExprPtr> groupBy;
     ExprPtr having;
     std::vector<OrderItem> orderBy;    // on the first member of a UNION chain: orders the whole
+    ExprPtr offset, fetch;             // ORDER BY ... OFFSET n ROWS FETCH NEXT m ROWS ONLY
     SelectPtr setNext;                 // next member of UNION / EXCEPT / INTERSECT
     std::string setOp;                 // "union", "union all", "except", "intersect"
     std::vector<std::string> into;     // SELECT ... INTO table

@@ -481,13 +481,13 @@ private:
             DepthGuard g(*this);
             if (isOp(")")) {
                 ++pos_;
-                return e;
+                return withOver(std::move(e));
             }
             if (isOp("*")) {
                 ++pos_;
                 e->star = true;
                 expectOp(")");
-                return e;
+                return withOver(std::move(e));
             }
             if (acceptKw("distinct")) e->distinct = true;
             else acceptKw("all");
@@ -495,7 +495,7 @@ private:
                 e->args.push_back(parseExpr());
             } while (acceptOp(","));
             expectOp(")");
-            return e;
+            return withOver(std::move(e));
         }
         auto e = make(ExprKind::Column, ln);
         e->parts.push_back(lex::identName(src_, t));
@@ -520,6 +520,31 @@ private:
             expectOp(")");
             return c;
         }
+        return e;
+    }
+
+    ExprPtr withOver(ExprPtr e) {
+        if (!isKw("over")) return e;
+        ++pos_;
+        expectOp("(");
+        auto w = std::make_unique<Window>();
+        if (isKw("partition") && isKw("by", 1)) {
+            pos_ += 2;
+            do {
+                w->partition.push_back(parseExpr());
+            } while (acceptOp(","));
+        }
+        if (isKw("order") && isKw("by", 1)) {
+            pos_ += 2;
+            do {
+                auto x = parseExpr();
+                bool desc = acceptKw("desc");
+                if (!desc) acceptKw("asc");
+                w->order.emplace_back(std::move(x), desc);
+            } while (acceptOp(","));
+        }
+        expectOp(")");
+        e->over = std::move(w);
         return e;
     }
 
@@ -594,6 +619,16 @@ private:
                 else acceptKw("asc");
                 head->orderBy.push_back(std::move(item));
             } while (acceptOp(","));
+            if (acceptKw("offset")) {
+                head->offset = parseAdditive();
+                if (!acceptKw("rows")) expectKw("row");
+                if (acceptKw("fetch")) {
+                    if (!acceptKw("next")) expectKw("first");
+                    head->fetch = parseAdditive();
+                    if (!acceptKw("rows")) expectKw("row");
+                    expectKw("only");
+                }
+            }
         }
         return head;
     }

@@ -104,6 +104,55 @@ Typed Translator::Impl::call(const Expr& e, Scope& scope) {
         return convertTo(t, SqlType{TypeId::DateTime}, ConversionContext::Implicit, e.line);
     };
     Typed t;
+    if (e.over && !windowBase) {
+        std::string window = " OVER (";
+        if (!e.over->partition.empty()) {
+            window += "PARTITION BY ";
+            for (std::size_t i = 0; i < e.over->partition.size(); ++i) {
+                Typed p = expr(*e.over->partition[i], scope);
+                window += (i ? ", " : "") + p.sql + (p.type.isCharacter() && !p.isColumn ? " COLLATE TSQL_CI" : "");
+            }
+        }
+        if (!e.over->order.empty()) {
+            window += e.over->partition.empty() ? "ORDER BY " : " ORDER BY ";
+            for (std::size_t i = 0; i < e.over->order.size(); ++i) {
+                Typed o = expr(*e.over->order[i].first, scope);
+                window += (i ? ", " : "") + o.sql + (o.type.isCharacter() && !o.isColumn ? " COLLATE TSQL_CI" : "") +
+                          (e.over->order[i].second ? " DESC" : "");
+            }
+        }
+        window += ")";
+        if (f == "row_number" || f == "rank" || f == "dense_rank" || f == "ntile" || f == "percent_rank" ||
+            f == "cume_dist") {
+            std::string args;
+            for (std::size_t i = 0; i < e.args.size(); ++i) args += (i ? "," : "") + arg(i).sql;
+            t.type = f == "percent_rank" || f == "cume_dist" ? SqlType{TypeId::Float}
+                     : f == "ntile" ? SqlType{TypeId::BigInt} : SqlType{TypeId::BigInt};
+            t.sql = f + "(" + args + ")" + window;
+            return t;
+        }
+        if (f == "lag" || f == "lead" || f == "first_value" || f == "last_value") {
+            std::string args;
+            for (std::size_t i = 0; i < e.args.size(); ++i) {
+                Typed a = arg(i);
+                if (i == 0) t.type = a.type;
+                args += (i ? "," : "") + a.sql;
+            }
+            t.sql = f + "(" + args + ")" + window;
+            return t;
+        }
+        windowBase = true;
+        try {
+            t = call(e, scope);
+        } catch (...) {
+            windowBase = false;
+            throw;
+        }
+        windowBase = false;
+        t.sql += window;
+        t.aggregate = false;
+        return t;
+    }
     // aggregates
     if (f == "count" || f == "count_big") {
         t.type = SqlType{f == "count" ? TypeId::Int : TypeId::BigInt};

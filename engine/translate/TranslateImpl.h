@@ -63,6 +63,7 @@ struct Translator::Impl {
     std::string rowidFor;
     std::string rowidAlias;
     int rowidMatches = 0;
+    bool windowBase = false;
 
     Impl(Environment& e, std::vector<ParamRef>& p) : env(e), params(p), literals(e.literals) {}
 

@@ -515,7 +515,13 @@ std::string Translator::Impl::selectSql(const ast::Select& s, Scope* outer, std:
                 sql += term + (item.desc ? " DESC" : "");
             }
         }
-        sql += topSql(s, *headScope);
+        if (s.offset) {
+            if (s.top) error(10741, {}, s.line);
+            sql += " LIMIT " + (s.fetch ? expr(*s.fetch, *headScope).sql : std::string("-1")) + " OFFSET " +
+                   expr(*s.offset, *headScope).sql;
+        } else {
+            sql += topSql(s, *headScope);
+        }
         return sql;
     }
     // UNION / EXCEPT / INTERSECT chain

@@ -387,6 +387,14 @@ TEST_F(Modern, CommonTableExpressions) {
     EXPECT_EQ(scalar("with a as (select i from n), b as (select i from a where i = 3) select i from b"), "3");
 }
 
+TEST_F(Modern, WindowFunctionsAndPaging) {
+    EXPECT_EQ(column("select row_number() over (order by i desc) from n order by i"),
+              (std::vector<std::string>{"3", "2", "1"}));
+    EXPECT_EQ(column("select count(*) over () from n where i < 3"), (std::vector<std::string>{"2", "2"}));
+    EXPECT_EQ(column("select s from n order by i offset 1 rows fetch next 1 rows only"), (std::vector<std::string>{"b"}));
+    EXPECT_EQ(column("select s from n order by i offset 2 rows"), (std::vector<std::string>{"c"}));
+}
+
 TEST_F(Modern, TryCatchHandsTheErrorToCatch) {
     auto r = ok("begin try insert into n values (1, 'dup') print 'not here' end try "
                 "begin catch select error_number(), error_message() end catch");
