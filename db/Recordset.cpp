@@ -343,7 +343,7 @@ void Recordset::Impl::updateBatch() {
         try {
             for (WriteStep& s : steps) {
                 std::int64_t n = b.write(*s.sql, s.params);  // may take the values out of s.params
-                if (n == 0) {
+                if (n <= 0) {  // no count at all is no proof the row was found
                     throw DbError::conflict("无法保存更改：表 '" + s.table + "' 中 " + keyText(s) +
                                             " 的行自读取以来已被其他用户修改或删除。本批更改均未保存，仍保留在记录集中，"
                                             "可以全部取消后重新读取。");
