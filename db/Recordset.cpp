@@ -89,7 +89,7 @@ struct WriteStep {
 struct Recordset::Impl {
     LockType lock = LockType::ReadOnly;
     bool open = false;
-    Connection* cnn = nullptr;
+    std::weak_ptr<Backend> backend;  // of the connection the set was read on
     QueryResult data;
     std::vector<InfoMessage> info;
     std::map<std::size_t, Pending> pending;
@@ -334,7 +334,9 @@ std::vector<WriteStep> Recordset::Impl::plan(Backend& b, std::map<std::string, s
 void Recordset::Impl::updateBatch() {
     requireUpdatable();
     if (pending.empty()) return;
-    Backend& b = cnn->backend();
+    std::shared_ptr<Backend> held = backend.lock();
+    if (!held) throw DbError::client(msg::kClosedObject);  // its connection was closed since
+    Backend& b = *held;
     std::map<std::string, std::vector<int>> keyCache;  // table -> field indexes of its key
     sqlCache.clear();
     std::vector<WriteStep> steps = plan(b, keyCache);
@@ -403,7 +405,8 @@ LockType Recordset::lockType() const { return impl_->lock; }
 
 void Recordset::open(const std::string& sql, Connection& cnn) {
     if (impl_->open) throw DbError::client(msg::kOpenObject);
-    Backend& b = cnn.backend();
+    std::shared_ptr<Backend> held = cnn.sharedBackend();
+    Backend& b = *held;
     impl_->clearRows();
     impl_->info.clear();
     QueryResult result;
@@ -416,7 +419,7 @@ void Recordset::open(const std::string& sql, Connection& cnn) {
     impl_->info = std::move(result.info);
     if (!result.hasRows) return;
     impl_->data = std::move(result);
-    impl_->cnn = &cnn;
+    impl_->backend = held;
     impl_->open = true;
     impl_->pos = 0;
 }
@@ -425,7 +428,7 @@ void Recordset::close() {
     impl_->requireOpen();
     impl_->clearRows();
     impl_->open = false;
-    impl_->cnn = nullptr;
+    impl_->backend.reset();
 }
 
 bool Recordset::isOpen() const { return impl_->open; }
