@@ -11,6 +11,9 @@
 #include <charconv>
 #include <cstdio>
 #include <map>
+#include <memory>
+#include <optional>
+#include <variant>
 
 namespace quillmere::db {
 
