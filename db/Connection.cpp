@@ -27,11 +27,11 @@ void Connection::open() {
     if (isEmbeddedDataSource(parts)) {
         const std::string* db = findPart(parts, "Initial Catalog");
         if (!db) db = findPart(parts, "Database");
-        backend_ = std::make_unique<EmbeddedBackend>(db ? *db : std::string());
+        backend_ = std::make_shared<EmbeddedBackend>(db ? *db : std::string());
     } else if (isOleDbConnectionString(parts)) {
-        backend_ = std::make_unique<OdbcBackend>(oleDbToOdbc(connectionString_, sqlServerOdbcDriver()));
+        backend_ = std::make_shared<OdbcBackend>(oleDbToOdbc(connectionString_, sqlServerOdbcDriver()));
     } else {
-        backend_ = std::make_unique<OdbcBackend>(connectionString_);
+        backend_ = std::make_shared<OdbcBackend>(connectionString_);
     }
 }
 
@@ -50,6 +50,11 @@ void Connection::execute(const std::string& sql) {
 Backend& Connection::backend() {
     if (!backend_) throw DbError::client(msg::kClosedObject);
     return *backend_;
+}
+
+std::shared_ptr<Backend> Connection::sharedBackend() {
+    if (!backend_) throw DbError::client(msg::kClosedObject);
+    return backend_;
 }
 
 }  // namespace quillmere::db

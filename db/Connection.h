@@ -37,11 +37,14 @@ public:
     void execute(const std::string& sql);
 
     Backend& backend();  // for Recordset; throws DbError when not open
+    // The open backend, shared so that a record set can tell when its connection
+    // was closed or destroyed; throws DbError when not open.
+    std::shared_ptr<Backend> sharedBackend();
 
 private:
     std::string connectionString_;
     CursorLocation cursorLocation_ = CursorLocation::Server;
-    std::unique_ptr<Backend> backend_;
+    std::shared_ptr<Backend> backend_;
 };
 
 // Translates an OLE DB connection string (Provider=SQLOLEDB.1;...) into an ODBC one

@@ -14,9 +14,5 @@ inline constexpr const char* kReadOnly =
 inline constexpr const char* kNoConnectionString = "未指定连接字符串。";
 inline constexpr const char* kNotUpdatable = "无法保存更改：结果集的列不是来自同一个基本表，无法确定要更新的表。";
 inline constexpr const char* kNoKey = "无法保存更改：结果集中缺少基本表 '%s' 的主键列 '%s'。";
-inline constexpr const char* kConflict =
-    "无法保存更改：第 %d 行自读取以来已被其他用户修改或删除。所有更改均未保存，仍保留在记录集中，可以重新读取后再修改或全部取消。";
-inline constexpr const char* kManyRows =
-    "无法保存更改：第 %d 行在表 '%s' 中对应多行（该表没有主键，无法唯一确定行）。所有更改均未保存。";
 
 }  // namespace quillmere::db::msg

@@ -11,6 +11,9 @@
 #include <charconv>
 #include <cstdio>
 #include <map>
+#include <memory>
+#include <optional>
+#include <variant>
 
 namespace quillmere::db {
 
@@ -89,7 +92,7 @@ struct WriteStep {
 struct Recordset::Impl {
     LockType lock = LockType::ReadOnly;
     bool open = false;
-    Connection* cnn = nullptr;
+    std::weak_ptr<Backend> backend;  // of the connection the set was read on
     QueryResult data;
     std::vector<InfoMessage> info;
     std::map<std::size_t, Pending> pending;
@@ -334,7 +337,9 @@ std::vector<WriteStep> Recordset::Impl::plan(Backend& b, std::map<std::string, s
 void Recordset::Impl::updateBatch() {
     requireUpdatable();
     if (pending.empty()) return;
-    Backend& b = cnn->backend();
+    std::shared_ptr<Backend> held = backend.lock();
+    if (!held) throw DbError::client(msg::kClosedObject);  // its connection was closed since
+    Backend& b = *held;
     std::map<std::string, std::vector<int>> keyCache;  // table -> field indexes of its key
     sqlCache.clear();
     std::vector<WriteStep> steps = plan(b, keyCache);
@@ -343,7 +348,7 @@ void Recordset::Impl::updateBatch() {
         try {
             for (WriteStep& s : steps) {
                 std::int64_t n = b.write(*s.sql, s.params);  // may take the values out of s.params
-                if (n == 0) {
+                if (n <= 0) {  // no count at all is no proof the row was found
                     throw DbError::conflict("无法保存更改：表 '" + s.table + "' 中 " + keyText(s) +
                                             " 的行自读取以来已被其他用户修改或删除。本批更改均未保存，仍保留在记录集中，"
                                             "可以全部取消后重新读取。");
@@ -403,7 +408,8 @@ LockType Recordset::lockType() const { return impl_->lock; }
 
 void Recordset::open(const std::string& sql, Connection& cnn) {
     if (impl_->open) throw DbError::client(msg::kOpenObject);
-    Backend& b = cnn.backend();
+    std::shared_ptr<Backend> held = cnn.sharedBackend();
+    Backend& b = *held;
     impl_->clearRows();
     impl_->info.clear();
     QueryResult result;
@@ -416,7 +422,7 @@ void Recordset::open(const std::string& sql, Connection& cnn) {
     impl_->info = std::move(result.info);
     if (!result.hasRows) return;
     impl_->data = std::move(result);
-    impl_->cnn = &cnn;
+    impl_->backend = held;
     impl_->open = true;
     impl_->pos = 0;
 }
@@ -425,7 +431,7 @@ void Recordset::close() {
     impl_->requireOpen();
     impl_->clearRows();
     impl_->open = false;
-    impl_->cnn = nullptr;
+    impl_->backend.reset();
 }
 
 bool Recordset::isOpen() const { return impl_->open; }

@@ -327,6 +327,8 @@ void OdbcBackend::query(const std::string& sql, QueryResult& result) {
     if (rc == SQL_ERROR || rc == SQL_INVALID_HANDLE) st.fail();
     if (rc == SQL_SUCCESS_WITH_INFO) collectInfo(SQL_HANDLE_STMT, st.h, &result.info);
     const std::string table = singleTableOf(sql);
+    // A statement that touched no rows may answer SQL_NO_DATA straight away.
+    if (rc == SQL_NO_DATA) result.info.push_back(InfoMessage{InfoMessage::Kind::RowsAffected, 0, {}});
     for (;;) {
         if (rc != SQL_NO_DATA) {
             SQLSMALLINT ncols = 0;
@@ -335,10 +337,8 @@ void OdbcBackend::query(const std::string& sql, QueryResult& result) {
                 if (!result.hasRows) {
                     fetchAll(st.h, ncols, table, result, st);
                 } else {
-                    SQLLEN n = 0;
                     SQLLEN fetched = 0;
                     while (SQL_SUCCEEDED(SQLFetch(st.h))) ++fetched;
-                    (void)n;
                     result.info.push_back(InfoMessage{InfoMessage::Kind::RowsAffected, fetched, {}});
                 }
             } else {

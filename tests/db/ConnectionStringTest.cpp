@@ -99,5 +99,26 @@ TEST(Connection, MisuseIsReportedNotCrashing) {
     EXPECT_FALSE(cnn.isOpen());
 }
 
+TEST(Connection, OleDbStringGoesToTheSqlServerDriver) {
+    // Nothing listens on port 1: the SQL Server driver (FreeTDS here) refuses at once,
+    // and the connection stays closed and usable.
+    Connection cnn;
+    cnn.setConnectionString(
+        "Provider=SQLOLEDB.1;Persist Security Info=False;User ID=sa ;pwd=x;Initial Catalog=Quillmere;"
+        "Data Source=127.0.0.1,1");
+    try {
+        cnn.open();
+        FAIL() << "connected to nothing";
+    } catch (const DbError& e) {
+        EXPECT_EQ(e.kind(), DbError::Kind::Server);
+        EXPECT_EQ(e.sqlState().substr(0, 2), "08") << e.sqlState() << " " << e.text();
+        EXPECT_FALSE(e.text().empty());
+    }
+    EXPECT_FALSE(cnn.isOpen());
+    cnn.setConnectionString("Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False;"
+                            "Initial Catalog=Quillmere;Data Source=127.0.0.1,1");
+    EXPECT_THROW(cnn.open(), DbError);
+}
+
 }  // namespace
 }  // namespace quillmere::db

@@ -151,6 +151,21 @@ TEST_F(Embedded, MisuseRaisesClientErrors) {
     EXPECT_FALSE(rs.isOpen());
 }
 
+TEST_F(Embedded, SetOutlivingItsConnectionRefusesToSave) {
+    Recordset rs;
+    rs.setLockType(LockType::BatchOptimistic);
+    {
+        Connection short_lived;
+        short_lived.setConnectionString(embedded("School"));
+        short_lived.open();
+        rs.open("select * from score", short_lived);
+    }
+    rs.setCell(0, 2, "12");  // the rows are still there to look at and edit
+    EXPECT_THROW(rs.updateBatch(), DbError);
+    EXPECT_TRUE(rs.hasPendingChanges());
+    EXPECT_EQ(grade(cnn, "2001001", "1"), 75);
+}
+
 TEST_F(Embedded, RefusedStatementAndUnknownDatabase) {
     Recordset rs;
     try {

@@ -93,6 +93,20 @@ TEST_F(Odbc, EmptyResultKeepsHeadingsAndWriteStatementLeavesSetClosed) {
     EXPECT_EQ(rs.infoMessages().back().kind, InfoMessage::Kind::RowsAffected);
     EXPECT_EQ(rs.infoMessages().back().rows, 2);
     EXPECT_EQ(grade(cnn, "2001001", "1"), 76);
+
+    rs.open("update score set gmark = 1 where sno = 'none'; select sno from score; select cno, gmark from score", cnn);
+    ASSERT_TRUE(rs.isOpen()) << "opens on the first result set";
+    EXPECT_EQ(rs.fieldCount(), 1);
+    EXPECT_EQ(rs.recordCount(), 4);
+    std::vector<std::int64_t> counts;
+    for (const auto& m : rs.infoMessages()) counts.push_back(m.rows);
+    EXPECT_EQ(counts, (std::vector<std::int64_t>{0, 4, 4}));
+    rs.close();
+
+    rs.open("delete from score where sno = 'none'", cnn);
+    EXPECT_FALSE(rs.isOpen());
+    ASSERT_EQ(rs.infoMessages().size(), 1u);
+    EXPECT_EQ(rs.infoMessages()[0].rows, 0);
 }
 
 TEST_F(Odbc, RefusedStatementThrowsWithServerTextAndLeavesSetClosed) {

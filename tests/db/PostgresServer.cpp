@@ -70,7 +70,7 @@ void PostgresServer::start() {
         return;
     }
     std::string initdb = std::string(kBin) + "/initdb -D " + dir_ + "/data -U quill --pwfile=" + dir_ +
-                         "/pw --auth=scram-sha-256 -E UTF8 --locale=C.UTF-8 > " + dir_ + "/initdb.log 2>&1";
+                         "/pw --auth=scram-sha-256 -E UTF8 --locale=C.UTF-8 --no-sync > " + dir_ + "/initdb.log 2>&1";
     if (run(asServerUser(initdb)) != 0) {
         why_ = "initdb failed, see " + dir_ + "/initdb.log";
         return;
