@@ -151,6 +151,7 @@ public:
     std::vector<Message> caught_;  // errors being handled by CATCH blocks
     std::unordered_map<std::string, Cursor> cursors_;
     int fetchStatus_ = -1;
+    std::set<std::string> identityInsert_;
 
     Flow runTryCatch(const ast::Stmt& s, Frame& f);
     Flow runCursor(const ast::Stmt& s, Frame& f);

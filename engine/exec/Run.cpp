@@ -177,6 +177,7 @@ translate::Environment Engine::environment(Frame& f) {
         return it == f.vars.end() ? nullptr : &it->second.type;
     };
     env.resolveView = [this](catalog::Object& v) { resolveView(v); };
+    env.identityInsert = &identityInsert_;
     return env;
 }
 
@@ -481,6 +482,17 @@ Flow Engine::dispatch(const ast::Stmt& s, Frame& f) {
     }
     case StmtKind::SetOption:
         if (s.name == "nocount") nocount_ = s.on;
+        if (s.name == "identity_insert") {
+            catalog::Object* t = s.target.empty() ? nullptr : catalog_.find(s.target.back());
+            if (!t || t->kind != catalog::ObjectKind::Table || !t->hasIdentity) {
+                Message m = qmError(8106);
+                m.text = "表 '" + (s.target.empty() ? std::string() : s.target.back()) + "' 没有标识属性。无法执行 SET 操作。";
+                throw RuntimeError{m};
+            }
+            if (s.on) identityInsert_.insert(lex::lower(t->name));
+            else identityInsert_.erase(lex::lower(t->name));
+            catalog_.bump();  // plans made under the other setting are stale
+        }
         return Flow::Next;
     case StmtKind::If: {
         bool c = evaluateCondition(s, 1, *s.expr, f);

@@ -195,8 +195,9 @@ DmlPlan Translator::insert(const ast::Stmt& s, bool capture) {
     }
     catalog::Object& table = *target.table;
     plan.table = &table;
+    bool explicitIdentity = env_.identityInsert && env_.identityInsert->count(lex::lower(table.name));
     for (int bi : baseIdx)
-        if (table.columns[bi].identity) impl.error(544, {table.name}, s.line);
+        if (table.columns[bi].identity && !explicitIdentity) impl.error(544, {table.name}, s.line);
 
     // SQL of a column's value when the statement gives none.
     auto defaultSql = [&](const catalog::Column& c) -> std::string {

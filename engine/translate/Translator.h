@@ -13,6 +13,7 @@
 #include "engine/parse/Literals.h"
 
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,8 @@ struct Environment {
     std::string database;
     // Makes sure a view's columns are known (resolving its definition).
     std::function<void(catalog::Object&)> resolveView;
+    // tables under SET IDENTITY_INSERT ... ON (lower-case names)
+    const std::set<std::string>* identityInsert = nullptr;
 };
 
 // What a data change needs beside its statement.

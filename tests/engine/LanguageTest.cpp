@@ -178,6 +178,10 @@ TEST_F(Language, IdentityDefaultsAndInsertSelect) {
     EXPECT_EQ(scalar("select active from emp where id = 5"), "1");
     EXPECT_NE(scalar("select hired from emp where id = 5"), "NULL");
     EXPECT_EQ(scalar("select @@identity"), "6");
+    EXPECT_EQ(run("insert into emp(id, name) values (50, 'x')").errorNumbers(), (std::vector<int>{544}));
+    ok("set identity_insert emp on insert into emp(id, name) values (50, 'x') set identity_insert emp off");
+    ok("insert into emp(name) values ('next')");
+    EXPECT_EQ(scalar("select max(id) from emp"), "51");
     EXPECT_EQ(run("insert into emp values ('x')").errorNumbers(), (std::vector<int>{213}));
     EXPECT_EQ(run("insert into emp(name, dept) values ('x')").errorNumbers(), (std::vector<int>{109}));
 }
