@@ -143,6 +143,7 @@ public:
     int savepointDepth_ = 0;
     std::vector<const catalog::Object*> triggerStack_;
     std::set<std::string> captureTables_;
+    std::set<std::string> dirtyCaptures_;  // capture tables holding rows of an earlier statement
     std::unordered_map<std::string, sqlite3_stmt*> internalStmts_;
     std::unordered_map<std::string, CachedBatch> planCache_;
     lex::LexResult lexed_;

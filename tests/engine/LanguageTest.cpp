@@ -135,6 +135,9 @@ TEST_F(Language, ConversionsIntoColumns) {
     auto t = run("insert into c(s) values ('abcde') print 'after'");
     ASSERT_EQ(t.messages.size(), 3u);
     EXPECT_EQ(t.messages[2].text, "after");
+    // the same statement shape with a longer literal is still checked
+    ok("insert into c(v) values ('ab')");
+    EXPECT_EQ(run("insert into c(v) values ('abcdefgh')").errorNumbers(), (std::vector<int>{8152}));
     // variables and parameters cut silently
     EXPECT_EQ(scalar("declare @x char(3) = 'abcdef' select @x"), "abc");
 }
