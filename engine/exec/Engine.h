@@ -147,6 +147,7 @@ public:
     std::unordered_map<std::string, sqlite3_stmt*> internalStmts_;
     std::unordered_map<std::string, CachedBatch> planCache_;
     lex::LexResult lexed_;
+    parse::Literals literals_;
     std::uint64_t loops_ = 0;
     int tryDepth_ = 0;
     std::vector<Message> caught_;  // errors being handled by CATCH blocks

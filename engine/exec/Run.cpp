@@ -34,7 +34,8 @@ BatchStatus Engine::execute(std::string_view batch, std::span<const Parameter> p
     try {
         lex::tokenize(batch, lexed_);
         std::shared_ptr<ast::Batch> tree;
-        parse::Literals literals;
+        // the batch's literals (reused storage: the session runs one batch at a time)
+        parse::Literals& literals = literals_;
         parse::decodeLiterals(batch, lexed_, literals);
         auto it = planCache_.find(lexed_.shape);
         if (it != planCache_.end()) {
