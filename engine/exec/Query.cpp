@@ -243,6 +243,21 @@ void Engine::sqliteFailure(int rc, const char* action, const catalog::Object* ta
         e.terminated = true;
         throw e;
     }
+    if (rc == SQLITE_CONSTRAINT_CHECK && table) {
+        // "CHECK constraint failed: name"
+        auto pos = err.find("failed: ");
+        std::string name = pos == std::string::npos ? "" : err.substr(pos + 8);
+        std::string column;
+        for (const auto& [n, c] : table->checks)
+            if (lex::iequals(n, name)) {
+                name = n;
+                column = c;
+            }
+        RuntimeError e{qmError(547, {act, "CHECK", name, database_, "dbo." + table->name,
+                                     column.empty() ? "" : ", column '" + column + "'"})};
+        e.terminated = true;
+        throw e;
+    }
     if (primary == SQLITE_CONSTRAINT) {
         RuntimeError e{qmError(547, {act, "CHECK", "", database_, table ? "dbo." + table->name : "", ""})};
         e.terminated = true;

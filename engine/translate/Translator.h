@@ -86,6 +86,8 @@ public:
     DmlPlan remove(const ast::Stmt& s, bool capture);
     // Column list of a view's definition (types and base columns), for the catalog.
     std::vector<catalog::Column> viewColumns(const ast::Select& s, const std::vector<std::string>& names);
+    // SQL of a CHECK condition over the columns of def, unqualified, literals inlined.
+    std::string checkSql(const ast::TableDef& def, const std::string& text);
     // SQL of a constant expression with literals inlined (column defaults).
     std::string inlineExpr(const ast::Expr& e, SqlType& type);
 

@@ -484,6 +484,25 @@ TEST_F(Alter, GeneratedScriptsAddConstraintsAfterwards) {
     EXPECT_EQ(scalar("select count(*) from child"), "2");
 }
 
+TEST_F(Alter, CheckConstraints) {
+    ok("create table person (id int primary key, sex char(2) check (sex in ('男', '女')), age int, "
+       "constraint ck_age check (age between 0 and 150))");
+    ok("insert into person values (1, '男', 20)");
+    auto bad = run("insert into person values (2, 'x', 20)");
+    EXPECT_EQ(bad.errorNumbers(), (std::vector<int>{547}));
+    EXPECT_NE(bad.messages[0].text.find("CHECK"), std::string::npos);
+    EXPECT_NE(bad.messages[0].text.find("column 'sex'"), std::string::npos) << bad.messages[0].text;
+    auto age = run("update person set age = 200");
+    EXPECT_EQ(age.errorNumbers(), (std::vector<int>{547}));
+    EXPECT_NE(age.messages[0].text.find("ck_age"), std::string::npos);
+    EXPECT_EQ(scalar("select age from person"), "20");
+    ok("alter table person drop constraint ck_age");
+    ok("update person set age = 200");
+    EXPECT_EQ(run("alter table person add constraint ck_small check (age < 100)").errorNumbers(), (std::vector<int>{547}));
+    ok("alter table person add constraint ck_big check (age > 100)");
+    EXPECT_EQ(run("update person set age = 5").errorNumbers(), (std::vector<int>{547}));
+}
+
 TEST_F(Alter, RefusedChangesLeaveTheTable) {
     ok("create table p (id int primary key)");
     ok("create table c (pid int, x int)");
