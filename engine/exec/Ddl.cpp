@@ -48,6 +48,14 @@ std::string Engine::sqliteTableSql(const std::string& name, const ast::TableDef&
     }
     for (const auto& c : def.columns)
         if (c.unique) sql += ", UNIQUE (" + quoteIdent(c.name) + ")";
+    for (std::size_t i = 0; i < def.checks.size(); ++i) {
+        translate::Environment env;
+        env.catalog = &catalog_;
+        env.database = database_;
+        translate::Translator tr(env);
+        sql += ", CONSTRAINT " + quoteIdent(catalog::checkName(name, def.checks[i], i)) + " CHECK (" +
+               tr.checkSql(def, def.checks[i].text) + ")";
+    }
     for (const auto& fk : def.foreignKeys) {
         if (temp) break;  // temporary tables keep no foreign keys, as on the server
         catalog::Object* ref = lex::iequals(fk.refTable, name) ? nullptr : catalog_.find(fk.refTable);

@@ -143,14 +143,17 @@ public:
     int savepointDepth_ = 0;
     std::vector<const catalog::Object*> triggerStack_;
     std::set<std::string> captureTables_;
+    std::set<std::string> dirtyCaptures_;  // capture tables holding rows of an earlier statement
     std::unordered_map<std::string, sqlite3_stmt*> internalStmts_;
     std::unordered_map<std::string, CachedBatch> planCache_;
     lex::LexResult lexed_;
+    parse::Literals literals_;
     std::uint64_t loops_ = 0;
     int tryDepth_ = 0;
     std::vector<Message> caught_;  // errors being handled by CATCH blocks
     std::unordered_map<std::string, Cursor> cursors_;
     int fetchStatus_ = -1;
+    std::set<std::string> identityInsert_;
 
     Flow runTryCatch(const ast::Stmt& s, Frame& f);
     Flow runCursor(const ast::Stmt& s, Frame& f);

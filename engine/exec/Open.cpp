@@ -64,6 +64,7 @@ void Engine::closeDatabase() {
     for (auto& [k, st] : internalStmts_) sqlite3_finalize(st);
     internalStmts_.clear();
     captureTables_.clear();
+    dirtyCaptures_.clear();
     if (db_) {
         sqlite3_close_v2(db_);
         db_ = nullptr;
@@ -153,6 +154,8 @@ void Engine::releaseSavepoint(int depth) {
 
 void Engine::rollbackSavepoint(int depth) {
     // Temporary tables made inside the savepoint go with it.
+    // (they may keep rows of earlier statements: clear them before next use)
+    dirtyCaptures_.insert(captureTables_.begin(), captureTables_.end());
     captureTables_.clear();
     if (sqlite3_get_autocommit(db_)) return;
     std::string n = "qm_s" + std::to_string(depth);

@@ -243,6 +243,21 @@ void Engine::sqliteFailure(int rc, const char* action, const catalog::Object* ta
         e.terminated = true;
         throw e;
     }
+    if (rc == SQLITE_CONSTRAINT_CHECK && table) {
+        // "CHECK constraint failed: name"
+        auto pos = err.find("failed: ");
+        std::string name = pos == std::string::npos ? "" : err.substr(pos + 8);
+        std::string column;
+        for (const auto& [n, c] : table->checks)
+            if (lex::iequals(n, name)) {
+                name = n;
+                column = c;
+            }
+        RuntimeError e{qmError(547, {act, "CHECK", name, database_, "dbo." + table->name,
+                                     column.empty() ? "" : ", column '" + column + "'"})};
+        e.terminated = true;
+        throw e;
+    }
     if (primary == SQLITE_CONSTRAINT) {
         RuntimeError e{qmError(547, {act, "CHECK", "", database_, table ? "dbo." + table->name : "", ""})};
         e.terminated = true;
@@ -387,10 +402,13 @@ std::string Engine::captureTable(char kind, int level, const catalog::Object& ta
         exec(sql);
         captureTables_.insert(name);
     }
-    sqlite3_stmt* clear = internal("DELETE FROM temp." + translate::quoteIdent(name));
-    if (clear) {
-        sqlite3_step(clear);
-        sqlite3_reset(clear);
+    if (dirtyCaptures_.count(name)) {
+        sqlite3_stmt* clear = internal("DELETE FROM temp." + translate::quoteIdent(name));
+        if (clear) {
+            sqlite3_step(clear);
+            sqlite3_reset(clear);
+        }
+        dirtyCaptures_.erase(name);
     }
     return name;
 }
@@ -419,10 +437,13 @@ Flow Engine::runDml(const ast::Stmt& s, Frame& f) {
     catalog::Object& table = *c.dml.table;
     const char* action = c.dml.action == 'I' ? "INSERT" : c.dml.action == 'U' ? "UPDATE" : "DELETE";
     ++functions_.statementGeneration;
-    int depth = ++savepointDepth_;
+    // A single SQLite statement is atomic by itself; with triggers the statement
+    // and its triggers are held together by a savepoint.
+    const bool guarded = c.dml.capture;
+    int depth = guarded ? ++savepointDepth_ : savepointDepth_;
     std::int64_t n = 0;
     try {
-        savepoint(depth);
+        if (guarded) savepoint(depth);
         std::string ins, del;
         int rc;
         if (c.dml.capture) {
@@ -441,6 +462,8 @@ Flow Engine::runDml(const ast::Stmt& s, Frame& f) {
             }
             bind(c.stmt, c.dml.main.params, f);
             sqlite3_stmt* target = c.dml.action == 'D' ? toDel : toIns;
+            dirtyCaptures_.insert(c.dml.action == 'D' ? del : ins);
+            if (c.dml.action == 'U') dirtyCaptures_.insert(del);
             while ((rc = sqlite3_step(c.stmt)) == SQLITE_ROW) {
                 copyRow(c.stmt, target, width);
                 ++n;
@@ -458,18 +481,20 @@ Flow Engine::runDml(const ast::Stmt& s, Frame& f) {
         if (!c.triggers.empty()) fireTriggers(table, c.dml.action, f, ins, del);
         if (tranRolledBack_) {
             tranRolledBack_ = false;
-            --savepointDepth_;
+            if (guarded) --savepointDepth_;
             throw RuntimeError{qmError(3609), true, false, true};
         }
-        releaseSavepoint(depth);
+        if (guarded) releaseSavepoint(depth);
     } catch (...) {
-        if (!tranRolledBack_) rollbackSavepoint(depth);
+        if (guarded) {
+            if (!tranRolledBack_) rollbackSavepoint(depth);
+            if (savepointDepth_ >= depth) savepointDepth_ = depth - 1;
+        }
         tranRolledBack_ = false;
-        if (savepointDepth_ >= depth) savepointDepth_ = depth - 1;
         sqlite3_reset(c.stmt);
         throw;
     }
-    --savepointDepth_;
+    if (guarded) --savepointDepth_;
     rowcount_ = n;
     emitRowCount(n, f);
     return Flow::Next;

@@ -34,7 +34,8 @@ BatchStatus Engine::execute(std::string_view batch, std::span<const Parameter> p
     try {
         lex::tokenize(batch, lexed_);
         std::shared_ptr<ast::Batch> tree;
-        parse::Literals literals;
+        // the batch's literals (reused storage: the session runs one batch at a time)
+        parse::Literals& literals = literals_;
         parse::decodeLiterals(batch, lexed_, literals);
         auto it = planCache_.find(lexed_.shape);
         if (it != planCache_.end()) {
@@ -177,6 +178,7 @@ translate::Environment Engine::environment(Frame& f) {
         return it == f.vars.end() ? nullptr : &it->second.type;
     };
     env.resolveView = [this](catalog::Object& v) { resolveView(v); };
+    env.identityInsert = &identityInsert_;
     return env;
 }
 
@@ -481,6 +483,17 @@ Flow Engine::dispatch(const ast::Stmt& s, Frame& f) {
     }
     case StmtKind::SetOption:
         if (s.name == "nocount") nocount_ = s.on;
+        if (s.name == "identity_insert") {
+            catalog::Object* t = s.target.empty() ? nullptr : catalog_.find(s.target.back());
+            if (!t || t->kind != catalog::ObjectKind::Table || !t->hasIdentity) {
+                Message m = qmError(8106);
+                m.text = "表 '" + (s.target.empty() ? std::string() : s.target.back()) + "' 没有标识属性。无法执行 SET 操作。";
+                throw RuntimeError{m};
+            }
+            if (s.on) identityInsert_.insert(lex::lower(t->name));
+            else identityInsert_.erase(lex::lower(t->name));
+            catalog_.bump();  // plans made under the other setting are stale
+        }
         return Flow::Next;
     case StmtKind::If: {
         bool c = evaluateCondition(s, 1, *s.expr, f);

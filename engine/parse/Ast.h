@@ -142,7 +142,14 @@ struct ForeignKeyDef {
     std::string onDelete = "no action", onUpdate = "no action";
 };
 
+struct CheckDef {
+    std::string name;  // empty: the server names it
+    std::string text;  // the condition as written
+    std::string column;  // column constraint: its column
+};
+
 struct TableDef {
+    std::vector<CheckDef> checks;
     std::vector<ColumnDef> columns;
     std::vector<std::string> primaryKey;
     std::string primaryKeyName;

@@ -1402,9 +1402,7 @@ private:
             t.foreignKeys.push_back(std::move(fk));
         } else if (acceptKw("check")) {
             if (isKw("not") && isKw("for", 1)) pos_ += 3;
-            expectOp("(");
-            parseExpr();
-            expectOp(")");
+            t.checks.push_back(CheckDef{constraintName, checkText(), ""});
         } else if (alter && acceptKw("default")) {
             // ALTER TABLE t ADD [CONSTRAINT n] DEFAULT expr FOR column
             std::size_t b = pos_;
@@ -1419,6 +1417,16 @@ private:
             return false;
         }
         return true;
+    }
+
+    // ( condition ): the condition's text
+    std::string checkText() {
+        expectOp("(");
+        std::size_t b = pos_;
+        parseExpr();
+        std::string text(src_.substr(toks_[b].begin, toks_[pos_ - 1].begin + toks_[pos_ - 1].length - toks_[b].begin));
+        expectOp(")");
+        return text;
     }
 
     ColumnDef parseColumnDef(TableDef& t) {
@@ -1465,9 +1473,8 @@ private:
                 parseReferences(fk);
                 t.foreignKeys.push_back(std::move(fk));
             } else if (acceptKw("check")) {
-                expectOp("(");
-                parseExpr();
-                expectOp(")");
+                if (isKw("not") && isKw("for", 1)) pos_ += 3;
+                t.checks.push_back(CheckDef{cname, checkText(), c.name});
             } else if (acceptKw("collate")) {
                 anyName();
             } else if (acceptKw("rowguidcol") || acceptKw("sparse")) {

@@ -142,7 +142,11 @@ Typed Translator::Impl::convertTo(Typed t, const SqlType& to, ConversionContext 
         r.isNull = true;
         return r;
     }
-    if (style < 0 && !needsConversion(t.type, to, ctx)) return t;
+    // A lifted literal may be longer in the next batch of the same shape: its
+    // conversion into a typed target is always made when it is bound.
+    bool liftedText = t.param >= 0 && params[t.param].kind == ParamKind::Literal && t.type.isCharacter() &&
+                      ctx != ConversionContext::Implicit && to.isCharacter() && !(t.type == to);
+    if (style < 0 && !liftedText && !needsConversion(t.type, to, ctx)) return t;
     if (t.param >= 0 && style < 0) {
         ParamRef p = params[t.param];
         if (!p.convert) {

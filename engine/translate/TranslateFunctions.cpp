@@ -58,7 +58,8 @@ Typed Translator::Impl::column(const Expr& e, Scope& scope) {
         }
         if (found) {
             Typed t;
-            t.sql = quoteIdent(found->sqlAlias) + "." + quoteIdent(foundCol->sqlName);
+            t.sql = found->sqlAlias.empty() ? quoteIdent(foundCol->sqlName)
+                                            : quoteIdent(found->sqlAlias) + "." + quoteIdent(foundCol->sqlName);
             t.type = foundCol->type;
             t.nullable = foundCol->nullable;
             t.baseTable = foundCol->baseTable;

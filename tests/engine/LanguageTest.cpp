@@ -135,6 +135,9 @@ TEST_F(Language, ConversionsIntoColumns) {
     auto t = run("insert into c(s) values ('abcde') print 'after'");
     ASSERT_EQ(t.messages.size(), 3u);
     EXPECT_EQ(t.messages[2].text, "after");
+    // the same statement shape with a longer literal is still checked
+    ok("insert into c(v) values ('ab')");
+    EXPECT_EQ(run("insert into c(v) values ('abcdefgh')").errorNumbers(), (std::vector<int>{8152}));
     // variables and parameters cut silently
     EXPECT_EQ(scalar("declare @x char(3) = 'abcdef' select @x"), "abc");
 }
@@ -178,6 +181,10 @@ TEST_F(Language, IdentityDefaultsAndInsertSelect) {
     EXPECT_EQ(scalar("select active from emp where id = 5"), "1");
     EXPECT_NE(scalar("select hired from emp where id = 5"), "NULL");
     EXPECT_EQ(scalar("select @@identity"), "6");
+    EXPECT_EQ(run("insert into emp(id, name) values (50, 'x')").errorNumbers(), (std::vector<int>{544}));
+    ok("set identity_insert emp on insert into emp(id, name) values (50, 'x') set identity_insert emp off");
+    ok("insert into emp(name) values ('next')");
+    EXPECT_EQ(scalar("select max(id) from emp"), "51");
     EXPECT_EQ(run("insert into emp values ('x')").errorNumbers(), (std::vector<int>{213}));
     EXPECT_EQ(run("insert into emp(name, dept) values ('x')").errorNumbers(), (std::vector<int>{109}));
 }
@@ -475,6 +482,25 @@ TEST_F(Alter, GeneratedScriptsAddConstraintsAfterwards) {
     ok("alter table child add note varchar(10) null");
     EXPECT_EQ(run("alter table child alter column note varchar(20) not null").errorNumbers(), (std::vector<int>{515}));
     EXPECT_EQ(scalar("select count(*) from child"), "2");
+}
+
+TEST_F(Alter, CheckConstraints) {
+    ok("create table person (id int primary key, sex char(2) check (sex in ('男', '女')), age int, "
+       "constraint ck_age check (age between 0 and 150))");
+    ok("insert into person values (1, '男', 20)");
+    auto bad = run("insert into person values (2, 'x', 20)");
+    EXPECT_EQ(bad.errorNumbers(), (std::vector<int>{547}));
+    EXPECT_NE(bad.messages[0].text.find("CHECK"), std::string::npos);
+    EXPECT_NE(bad.messages[0].text.find("column 'sex'"), std::string::npos) << bad.messages[0].text;
+    auto age = run("update person set age = 200");
+    EXPECT_EQ(age.errorNumbers(), (std::vector<int>{547}));
+    EXPECT_NE(age.messages[0].text.find("ck_age"), std::string::npos);
+    EXPECT_EQ(scalar("select age from person"), "20");
+    ok("alter table person drop constraint ck_age");
+    ok("update person set age = 200");
+    EXPECT_EQ(run("alter table person add constraint ck_small check (age < 100)").errorNumbers(), (std::vector<int>{547}));
+    ok("alter table person add constraint ck_big check (age > 100)");
+    EXPECT_EQ(run("update person set age = 5").errorNumbers(), (std::vector<int>{547}));
 }
 
 TEST_F(Alter, RefusedChangesLeaveTheTable) {
