@@ -34,6 +34,10 @@ struct Frame {
     const translate::TriggerTables* trigger = nullptr;
     const catalog::Object* triggerObject = nullptr;
     std::int64_t returnValue = 0;
+    // user-defined function: its RETURN value, in its declared type
+    bool isFunction = false;
+    const SqlType* returnType = nullptr;
+    Value returnScalar;
 };
 
 // Caught: an error inside BEGIN TRY, on its way to the CATCH block.
@@ -156,12 +160,17 @@ public:
     std::set<std::string> identityInsert_;
 
     Flow runTryCatch(const ast::Stmt& s, Frame& f);
+    int udfDepth_ = 0;
+    // qm_udf(name, args...): runs a user-defined scalar function for SQLite
+    void callFunction(struct sqlite3_context* ctx, int argc, struct sqlite3_value** argv);
     Flow runCursor(const ast::Stmt& s, Frame& f);
 
     sqlite3_stmt* internal(const std::string& sql);
     void closeDatabase();
 };
 
+Value columnValueOf(struct sqlite3_value* v);
+void registerUdf(sqlite3* db, Engine* engine);
 std::filesystem::path findDatabaseFile(const std::filesystem::path& dir, const std::string& name);
 
 }  // namespace quillmere::engine::exec

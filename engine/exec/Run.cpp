@@ -204,7 +204,7 @@ Compiled& Engine::compile(const ast::Stmt& s, int part, Frame& f, const std::fun
     } catch (const translate::TranslateError& e) {
         // Another program may have created the object since the catalog was read.
         int n = e.message.number;
-        if ((n == 208 || n == 2812) && reloadCatalogIfChanged()) {
+        if ((n == 208 || n == 2812 || n == 195) && reloadCatalogIfChanged()) {
             fresh = std::make_shared<Compiled>();
             fresh->catalogVersion = catalog_.version();
             build(*fresh);
@@ -349,6 +349,21 @@ void Engine::assign(Frame& f, const std::string& name, const Value& v, const Sql
         throw RuntimeError{msg};
     }
     it->second.value = std::move(std::get<Value>(r));
+}
+
+Value columnValueOf(sqlite3_value* v) {
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER: return Value::fromInteger(sqlite3_value_int64(v));
+    case SQLITE_FLOAT: return Value::fromReal(sqlite3_value_double(v));
+    case SQLITE_TEXT:
+        return Value::fromText(std::string(reinterpret_cast<const char*>(sqlite3_value_text(v)),
+                                           static_cast<std::size_t>(sqlite3_value_bytes(v))));
+    case SQLITE_BLOB: {
+        const void* b = sqlite3_value_blob(v);
+        return Value::fromBlob(std::string(static_cast<const char*>(b ? b : ""), static_cast<std::size_t>(sqlite3_value_bytes(v))));
+    }
+    default: return Value::null();
+    }
 }
 
 static Value columnValue(sqlite3_stmt* st, int i) {
@@ -536,6 +551,11 @@ Flow Engine::dispatch(const ast::Stmt& s, Frame& f) {
         return Flow::Next;
     }
     case StmtKind::Return:
+        if (f.isFunction) {
+            SqlType t;
+            if (s.expr) f.returnScalar = evaluate(s, 1, *s.expr, f, f.returnType, &t);
+            return Flow::Return;
+        }
         if (s.expr) {
             SqlType t;
             SqlType intType{TypeId::Int};
@@ -801,6 +821,103 @@ Flow Engine::runCursor(const ast::Stmt& s, Frame& f) {
         cursors_.erase(it);
         return Flow::Next;
     }
+    }
+}
+
+}  // namespace quillmere::engine::exec
+
+namespace quillmere::engine::exec {
+
+namespace {
+
+class FunctionSink final : public ResultSink {
+public:
+    std::optional<Message> error;
+    void beginResultSet(const std::vector<ResultColumn>&) override {}
+    void row(const RowView&) override {}
+    void endResultSet() override {}
+    void rowsAffected(std::int64_t, bool, int) override {}
+    void message(const Message& m) override {
+        if (m.isError() && !error) error = m;
+    }
+};
+
+void udfThunk(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    static_cast<Engine*>(sqlite3_user_data(ctx))->callFunction(ctx, argc, argv);
+}
+
+}  // namespace
+
+void registerUdf(sqlite3* db, Engine* engine) {
+    sqlite3_create_function_v2(db, "qm_udf", -1, SQLITE_UTF8, engine, udfThunk, nullptr, nullptr, nullptr);
+}
+
+void Engine::callFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (argc < 1) return;
+    std::string name = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]) ? sqlite3_value_text(argv[0]) : (const unsigned char*)"");
+    catalog::Object* fn = catalog_.find(name);
+    if (!fn || fn->kind != catalog::ObjectKind::Function) {
+        raiseSqliteError(ctx, qmError(208, {name}));
+        return;
+    }
+    if (udfDepth_ >= 32) {
+        raiseSqliteError(ctx, qmError(217));
+        return;
+    }
+    FunctionSink capture;
+    ResultSink* savedSink = sink_;
+    bool savedNocount = nocount_;
+    std::int64_t savedRowcount = rowcount_;
+    int savedTry = tryDepth_;
+    BatchStatus savedStatus = status_;
+    Value result;
+    try {
+        auto mod = moduleOf(*fn);
+        const ast::Stmt& c = mod->create();
+        Frame ff;
+        ff.literals = &mod->literals;
+        ff.procedure = fn->name;
+        ff.nestLevel = udfDepth_ + 1;
+        ff.isFunction = true;
+        ff.returnType = &c.decls.front().type;
+        for (std::size_t i = 0; i < c.params.size() && static_cast<int>(i) + 1 < argc; ++i)
+            ff.vars[c.params[i].name] = Variable{c.params[i].type, columnValueOf(argv[i + 1])};
+        sink_ = &capture;
+        tryDepth_ = 0;
+        ++udfDepth_;
+        runStatements(c.body, ff);
+        --udfDepth_;
+        result = ff.returnScalar;
+    } catch (const RuntimeError& e) {
+        --udfDepth_;
+        if (!capture.error) capture.error = e.message;
+    } catch (const translate::TranslateError& e) {
+        --udfDepth_;
+        if (!capture.error) capture.error = e.message;
+    } catch (const std::exception& e) {
+        --udfDepth_;
+        if (!capture.error) capture.error = internalError(e.what());
+    }
+    if (udfDepth_ < 0) udfDepth_ = 0;
+    sink_ = savedSink;
+    nocount_ = savedNocount;
+    rowcount_ = savedRowcount;
+    tryDepth_ = savedTry;
+    status_ = savedStatus;
+    if (capture.error) {
+        raiseSqliteError(ctx, *capture.error);
+        return;
+    }
+    switch (result.kind) {
+    case ValueKind::Null: sqlite3_result_null(ctx); break;
+    case ValueKind::Integer: sqlite3_result_int64(ctx, result.integer); break;
+    case ValueKind::Real: sqlite3_result_double(ctx, result.real); break;
+    case ValueKind::Text:
+        sqlite3_result_text(ctx, result.bytes.data(), static_cast<int>(result.bytes.size()), SQLITE_TRANSIENT);
+        break;
+    case ValueKind::Blob:
+        sqlite3_result_blob(ctx, result.bytes.data(), static_cast<int>(result.bytes.size()), SQLITE_TRANSIENT);
+        break;
     }
 }
 

@@ -394,6 +394,23 @@ TEST_F(Modern, CommonTableExpressions) {
     EXPECT_EQ(scalar("with a as (select i from n), b as (select i from a where i = 3) select i from b"), "3");
 }
 
+TEST_F(Modern, ScalarFunctions) {
+    ok("create function dbo.grade(@m int) returns varchar(10) as begin\n"
+       "  declare @r varchar(10)\n"
+       "  if @m >= 60 set @r = 'pass' else set @r = 'fail'\n"
+       "  return @r\n"
+       "end");
+    EXPECT_EQ(column("select dbo.grade(i * 30) from n order by i"), (std::vector<std::string>{"fail", "pass", "pass"}));
+    EXPECT_EQ(scalar("select count(*) from n where dbo.grade(i * 25) = 'pass'"), "1");
+    ok("create function half(@x numeric(10,2)) returns numeric(10,2) as begin return @x / 2 end");
+    EXPECT_EQ(scalar("select dbo.half(5)"), "2.50");
+    ok("create function boom() returns int as begin return 1 / 0 end");
+    EXPECT_EQ(run("select dbo.boom()").errorNumbers(), (std::vector<int>{8134}));
+    EXPECT_EQ(run("select dbo.grade()").errorNumbers(), (std::vector<int>{313}));
+    ok("drop function half");
+    EXPECT_EQ(run("select dbo.half(1)").errorNumbers(), (std::vector<int>{195}));
+}
+
 TEST_F(Modern, WindowFunctionsAndPaging) {
     EXPECT_EQ(column("select row_number() over (order by i desc) from n order by i"),
               (std::vector<std::string>{"3", "2", "1"}));
