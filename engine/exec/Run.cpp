@@ -225,6 +225,8 @@ void Engine::prepare(Compiled& c) {
         sqlite3_finalize(c.stmt);
         c.stmt = nullptr;
         if (auto m = decodeSqliteError(err)) throw RuntimeError{*m};
+        if (err.find("misuse of aggregate") != std::string::npos || err.find("misuse of window") != std::string::npos)
+            throw RuntimeError{qmError(147), true};
         if (err.find("no such table") != std::string::npos) {
             reloadCatalogIfChanged();
             throw RuntimeError{qmError(208, {err.substr(err.find(':') + 2)}), true};
