@@ -28,6 +28,38 @@ BatchStatus Engine::execute(std::string_view batch, ResultSink& sink) {
 }
 
 BatchStatus Engine::execute(std::string_view batch, std::span<const Parameter> parameters, ResultSink& sink) {
+    if (executing_ > 0) {
+        // run from inside a sink callback: keep the outer batch's state intact
+        ResultSink* savedSink = sink_;
+        BatchStatus savedStatus = status_;
+        auto savedCursors = std::move(cursors_);
+        auto savedCaught = std::move(caught_);
+        int savedTry = tryDepth_;
+        lex::LexResult savedLex = std::move(lexed_);
+        parse::Literals savedLits = std::move(literals_);
+        lexed_ = lex::LexResult();
+        literals_ = parse::Literals();
+        std::uint64_t savedLoops = loops_;
+        ++executing_;
+        BatchStatus r = executeOutermost(batch, parameters, sink);
+        --executing_;
+        sink_ = savedSink;
+        status_ = savedStatus;
+        cursors_ = std::move(savedCursors);
+        caught_ = std::move(savedCaught);
+        tryDepth_ = savedTry;
+        lexed_ = std::move(savedLex);
+        literals_ = std::move(savedLits);
+        loops_ = savedLoops;
+        return r;
+    }
+    ++executing_;
+    BatchStatus r = executeOutermost(batch, parameters, sink);
+    --executing_;
+    return r;
+}
+
+BatchStatus Engine::executeOutermost(std::string_view batch, std::span<const Parameter> parameters, ResultSink& sink) {
     sink_ = &sink;
     status_ = BatchStatus{};
     loops_ = 0;
@@ -189,6 +221,7 @@ Compiled& Engine::compile(const ast::Stmt& s, int part, Frame& f, const std::fun
     for (auto& [v, p] : s.plans) {
         if (v != variant) continue;
         auto* c = static_cast<Compiled*>(p.get());
+        if (c->busy) continue;  // the statement runs inside itself (recursion): use another copy
         if (c->catalogVersion == catalog_.version()) return *c;
         auto fresh = std::make_shared<Compiled>();
         fresh->catalogVersion = catalog_.version();
@@ -422,6 +455,7 @@ Value Engine::evaluate(const ast::Stmt& s, int part, const ast::Expr& e, Frame& 
         translate::Translator tr(environment(f));
         c.query = tr.scalar(e, false, target);
     });
+    BusyGuard busy(c);
     bind(c.stmt, c.query.params, f);
     int rc = sqlite3_step(c.stmt);
     if (rc == SQLITE_ROW) v = columnValue(c.stmt, 0);
@@ -437,6 +471,7 @@ bool Engine::evaluateCondition(const ast::Stmt& s, int part, const ast::Expr& e,
         translate::Translator tr(environment(f));
         c.query = tr.scalar(e, true);
     });
+    BusyGuard busy(c);
     bind(c.stmt, c.query.params, f);
     int rc = sqlite3_step(c.stmt);
     bool result = rc == SQLITE_ROW && sqlite3_column_int(c.stmt, 0) != 0;
@@ -757,6 +792,7 @@ Flow Engine::runCursor(const ast::Stmt& s, Frame& f) {
             translate::Translator tr(environment(f));
             x.query = tr.select(*c.declaration->select);
         });
+        BusyGuard busy(q);
         bind(q.stmt, q.query.params, f);
         c.rows.clear();
         c.columns = q.query.columns;

@@ -411,6 +411,35 @@ TEST_F(Modern, ScalarFunctions) {
     EXPECT_EQ(run("select dbo.half(1)").errorNumbers(), (std::vector<int>{195}));
 }
 
+TEST_F(Modern, RecursiveFunctionsAndProcedures) {
+    ok("create function fact(@n int) returns int as begin\n"
+       "  if @n <= 1 return 1\n"
+       "  return @n * dbo.fact(@n - 1)\n"
+       "end");
+    EXPECT_EQ(scalar("select dbo.fact(5)"), "120");
+    EXPECT_EQ(column("select dbo.fact(i) from n order by i"), (std::vector<std::string>{"1", "2", "6"}));
+    EXPECT_EQ(run("select dbo.fact(40)").errorNumbers(), (std::vector<int>{217}));
+    ok("create procedure countdown @n int as begin select @n if @n > 0 begin set @n = @n - 1 exec countdown @n end end");
+    EXPECT_EQ(ok("exec countdown 3").sets.size(), 4u);
+}
+
+TEST_F(Modern, BatchRunFromInsideASink) {
+    struct Nested : RecordingSink {
+        Session* s = nullptr;
+        std::vector<std::string> inner;
+        void row(const RowView& r) override {
+            RecordingSink::row(r);
+            RecordingSink x;
+            s->execute("select s from n where i = " + std::to_string(r.cell(0).integer), x);
+            inner.push_back(x.sets.at(0).text(0, 0));
+        }
+    } sink;
+    sink.s = session.get();
+    session->execute("select i from n order by i", sink);
+    EXPECT_EQ(sink.inner, (std::vector<std::string>{"a", "b", "c"}));
+    EXPECT_EQ(sink.sets.at(0).rows.size(), 3u);
+}
+
 TEST_F(Modern, WindowFunctionsAndPaging) {
     EXPECT_EQ(column("select row_number() over (order by i desc) from n order by i"),
               (std::vector<std::string>{"3", "2", "1"}));
