@@ -32,6 +32,7 @@ const char* kindName(ObjectKind k) {
     case ObjectKind::View: return "V";
     case ObjectKind::Procedure: return "P";
     case ObjectKind::Trigger: return "TR";
+    case ObjectKind::Function: return "FN";
     }
     return "U";
 }
@@ -134,7 +135,9 @@ bool Catalog::load(sqlite3* db, Message& error) {
             o->definition = def;
         } else {
             o = std::make_unique<Object>();
-            o->kind = kind == "V" ? ObjectKind::View : kind == "P" ? ObjectKind::Procedure : ObjectKind::Trigger;
+            o->kind = kind == "V" ? ObjectKind::View : kind == "P" ? ObjectKind::Procedure
+                      : kind == "FN"                   ? ObjectKind::Function
+                                                       : ObjectKind::Trigger;
             o->name = name;
             o->definition = def;
             if (o->kind == ObjectKind::Trigger) {

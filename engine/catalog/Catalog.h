@@ -19,7 +19,7 @@ struct sqlite3;
 
 namespace quillmere::engine::catalog {
 
-enum class ObjectKind { Table, View, Procedure, Trigger };
+enum class ObjectKind { Table, View, Procedure, Trigger, Function };
 
 struct Column {
     std::string name;

@@ -34,6 +34,10 @@ struct Frame {
     const translate::TriggerTables* trigger = nullptr;
     const catalog::Object* triggerObject = nullptr;
     std::int64_t returnValue = 0;
+    // user-defined function: its RETURN value, in its declared type
+    bool isFunction = false;
+    const SqlType* returnType = nullptr;
+    Value returnScalar;
 };
 
 // Caught: an error inside BEGIN TRY, on its way to the CATCH block.
@@ -65,7 +69,15 @@ struct Compiled {
     sqlite3_stmt* stmt = nullptr;
     sqlite3_stmt* capture = nullptr;
     std::vector<catalog::Object*> triggers;
+    bool busy = false;  // being stepped: a nested use (recursion) gets its own copy
     ~Compiled();
+};
+
+// Marks a plan as in use while its statement runs.
+struct BusyGuard {
+    Compiled& c;
+    explicit BusyGuard(Compiled& x) : c(x) { c.busy = true; }
+    ~BusyGuard() { c.busy = false; }
 };
 
 struct CachedBatch {
@@ -82,6 +94,7 @@ public:
 
     BatchStatus execute(std::string_view batch, ResultSink& sink) override;
     BatchStatus execute(std::string_view batch, std::span<const Parameter> parameters, ResultSink& sink) override;
+    BatchStatus executeOutermost(std::string_view batch, std::span<const Parameter> parameters, ResultSink& sink);
     std::string currentDatabase() const override { return database_; }
     std::vector<std::string> primaryKey(std::string_view table) const override;
     std::optional<std::vector<ResultColumn>> columns(std::string_view object) const override;
@@ -156,12 +169,18 @@ public:
     std::set<std::string> identityInsert_;
 
     Flow runTryCatch(const ast::Stmt& s, Frame& f);
+    int udfDepth_ = 0;
+    int executing_ = 0;  // execute() nesting: a sink may run a batch while rows stream
+    // qm_udf(name, args...): runs a user-defined scalar function for SQLite
+    void callFunction(struct sqlite3_context* ctx, int argc, struct sqlite3_value** argv);
     Flow runCursor(const ast::Stmt& s, Frame& f);
 
     sqlite3_stmt* internal(const std::string& sql);
     void closeDatabase();
 };
 
+Value columnValueOf(struct sqlite3_value* v);
+void registerUdf(sqlite3* db, Engine* engine);
 std::filesystem::path findDatabaseFile(const std::filesystem::path& dir, const std::string& name);
 
 }  // namespace quillmere::engine::exec

@@ -92,6 +92,7 @@ bool Engine::connect(const std::string& database, Message* error) {
     sqlite3_extended_result_codes(db_, 1);
     registerSqliteExtensions(db_);
     registerEngineFunctions(db_, &functions_);
+    registerUdf(db_, this);
     execOk("PRAGMA journal_mode=WAL");
     execOk("PRAGMA synchronous=NORMAL");
     execOk("PRAGMA foreign_keys=ON");

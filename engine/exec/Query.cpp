@@ -332,6 +332,7 @@ Flow Engine::runSelect(const ast::Stmt& s, Frame& f) {
         translate::Translator tr(environment(f));
         c.query = tr.select(*s.select);
     });
+    BusyGuard busy(c);
     sqlite3_stmt* st = c.stmt;
     bind(st, c.query.params, f);
     std::int64_t n = 0;
@@ -434,6 +435,7 @@ Flow Engine::runDml(const ast::Stmt& s, Frame& f) {
         c.triggers = catalog_.triggersOf(c.dml.table->name, c.dml.action);
         if (!c.triggers.empty()) c.dml = build(true);
     });
+    BusyGuard busy(c);
     catalog::Object& table = *c.dml.table;
     const char* action = c.dml.action == 'I' ? "INSERT" : c.dml.action == 'U' ? "UPDATE" : "DELETE";
     ++functions_.statementGeneration;

@@ -191,7 +191,7 @@ struct SetItem {
 enum class StmtKind {
     Select, Insert, Update, Delete, Truncate,
     CreateTable, DropTable, CreateView, DropView, CreateProc, DropProc, CreateTrigger, DropTrigger,
-    CreateIndex, DropIndex, AlterTable,
+    CreateIndex, DropIndex, AlterTable, CreateFunction, DropFunction,
     Exec, ExecString, Declare, SetVar, SetOption, If, While, Block, Break, Continue, Print, Return,
     BeginTran, Commit, Rollback, SaveTran, CreateDatabase, DropDatabase, Use, Raiserror, Empty,
     TryCatch, Throw, DeclareCursor, OpenCursor, FetchCursor, CloseCursor, DeallocateCursor,

@@ -1304,17 +1304,18 @@ private:
         ++pos_;
         batch_->cacheable = false;
         if (acceptKw("table")) return parseCreateTable(start);
-        if (isKw("view") || isKw("procedure") || isKw("proc") || isKw("trigger")) {
+        if (isKw("view") || isKw("procedure") || isKw("proc") || isKw("trigger") || isKw("function")) {
             std::string what = lex::lower(text(peek()));
             if (!firstInBatch) {
                 Message m = qmError(111, {what == "view" ? "CREATE VIEW" : what == "trigger" ? "CREATE TRIGGER"
-                                                                                              : "CREATE/ALTER PROCEDURE"});
+                                          : what == "function" ? "CREATE FUNCTION" : "CREATE/ALTER PROCEDURE"});
                 m.line = static_cast<int>(toks_[start].line);
                 throw SyntaxError{m};
             }
             ++pos_;
             if (what == "view") return parseCreateView(start);
             if (what == "trigger") return parseCreateTrigger(start);
+            if (what == "function") return parseCreateFunction(start);
             return parseCreateProc(start);
         }
         if (acceptKw("database")) {
@@ -1623,6 +1624,43 @@ private:
         return s;
     }
 
+    // CREATE FUNCTION name ([@p type [= default], ...]) RETURNS type [WITH ...] [AS] BEGIN ... END
+    StmtPtr parseCreateFunction(std::size_t start) {
+        auto s = newStmt(StmtKind::CreateFunction, start);
+        s->target = qualifiedName();
+        expectOp("(");
+        if (peek().kind == Tok::Variable) {
+            do {
+                ParamDef p;
+                p.spelled = std::string(text(peek()));
+                p.name = variableName();
+                acceptKw("as");
+                p.type = parseType();
+                if (acceptOp("=")) p.defaultValue = parseUnary();
+                acceptKw("readonly");
+                s->params.push_back(std::move(p));
+            } while (acceptOp(","));
+        }
+        expectOp(")");
+        expectKw("returns");
+        if (isKw("table") || peek().kind == Tok::Variable) {
+            s->on = true;  // table-valued: refused when run
+            takeDefinitionToEnd(*s);
+            pos_ = toks_.size() - 1;
+            return s;
+        }
+        DeclareItem r;
+        r.type = parseType();
+        s->decls.push_back(std::move(r));
+        if (acceptKw("with")) {
+            do { anyName(); } while (acceptOp(","));
+        }
+        acceptKw("as");
+        parseBodyToEnd(*s);
+        takeDefinitionToEnd(*s);
+        return s;
+    }
+
     void parseBodyToEnd(Stmt& s) {
         while (true) {
             while (isOp(";")) ++pos_;
@@ -1666,6 +1704,7 @@ private:
         else if (acceptKw("view")) k = StmtKind::DropView;
         else if (acceptKw("procedure") || acceptKw("proc")) k = StmtKind::DropProc;
         else if (acceptKw("trigger")) k = StmtKind::DropTrigger;
+        else if (acceptKw("function")) k = StmtKind::DropFunction;
         else if (acceptKw("database")) k = StmtKind::DropDatabase;
         else if (acceptKw("index")) k = StmtKind::DropIndex;
         else fail();

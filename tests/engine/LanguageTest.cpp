@@ -394,6 +394,52 @@ TEST_F(Modern, CommonTableExpressions) {
     EXPECT_EQ(scalar("with a as (select i from n), b as (select i from a where i = 3) select i from b"), "3");
 }
 
+TEST_F(Modern, ScalarFunctions) {
+    ok("create function dbo.grade(@m int) returns varchar(10) as begin\n"
+       "  declare @r varchar(10)\n"
+       "  if @m >= 60 set @r = 'pass' else set @r = 'fail'\n"
+       "  return @r\n"
+       "end");
+    EXPECT_EQ(column("select dbo.grade(i * 30) from n order by i"), (std::vector<std::string>{"fail", "pass", "pass"}));
+    EXPECT_EQ(scalar("select count(*) from n where dbo.grade(i * 25) = 'pass'"), "1");
+    ok("create function half(@x numeric(10,2)) returns numeric(10,2) as begin return @x / 2 end");
+    EXPECT_EQ(scalar("select dbo.half(5)"), "2.50");
+    ok("create function boom() returns int as begin return 1 / 0 end");
+    EXPECT_EQ(run("select dbo.boom()").errorNumbers(), (std::vector<int>{8134}));
+    EXPECT_EQ(run("select dbo.grade()").errorNumbers(), (std::vector<int>{313}));
+    ok("drop function half");
+    EXPECT_EQ(run("select dbo.half(1)").errorNumbers(), (std::vector<int>{195}));
+}
+
+TEST_F(Modern, RecursiveFunctionsAndProcedures) {
+    ok("create function fact(@n int) returns int as begin\n"
+       "  if @n <= 1 return 1\n"
+       "  return @n * dbo.fact(@n - 1)\n"
+       "end");
+    EXPECT_EQ(scalar("select dbo.fact(5)"), "120");
+    EXPECT_EQ(column("select dbo.fact(i) from n order by i"), (std::vector<std::string>{"1", "2", "6"}));
+    EXPECT_EQ(run("select dbo.fact(40)").errorNumbers(), (std::vector<int>{217}));
+    ok("create procedure countdown @n int as begin select @n if @n > 0 begin set @n = @n - 1 exec countdown @n end end");
+    EXPECT_EQ(ok("exec countdown 3").sets.size(), 4u);
+}
+
+TEST_F(Modern, BatchRunFromInsideASink) {
+    struct Nested : RecordingSink {
+        Session* s = nullptr;
+        std::vector<std::string> inner;
+        void row(const RowView& r) override {
+            RecordingSink::row(r);
+            RecordingSink x;
+            s->execute("select s from n where i = " + std::to_string(r.cell(0).integer), x);
+            inner.push_back(x.sets.at(0).text(0, 0));
+        }
+    } sink;
+    sink.s = session.get();
+    session->execute("select i from n order by i", sink);
+    EXPECT_EQ(sink.inner, (std::vector<std::string>{"a", "b", "c"}));
+    EXPECT_EQ(sink.sets.at(0).rows.size(), 3u);
+}
+
 TEST_F(Modern, WindowFunctionsAndPaging) {
     EXPECT_EQ(column("select row_number() over (order by i desc) from n order by i"),
               (std::vector<std::string>{"3", "2", "1"}));
