@@ -123,6 +123,7 @@ public:
     void assign(Frame& f, const std::string& name, const Value& v, const SqlType& from, int line);
 
     Flow runExec(const ast::Stmt& s, Frame& f);
+    Flow runExecuteSql(const ast::Stmt& s, Frame& f);
     Flow runHelpText(const ast::Stmt& s, Frame& f, const Value& name);
     Flow runDdl(const ast::Stmt& s, Frame& f);
     Flow runAlterTable(const ast::Stmt& s, Frame& f);
