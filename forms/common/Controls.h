@@ -49,7 +49,8 @@ QPlainTextEdit* makeListing(QWidget* parent, const char* name, const QString& te
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, Tw r,
                         QColor back = QColor());
 
-// A frame, with or without caption; a valid back colour fills it.
+// A frame, with or without caption; opaque, filled with the back colour
+// (the button face when none is given).
 QGroupBox* makeFrame(QWidget* parent, const char* name, const QString& caption, Tw r,
                      QColor back = QColor());
 

@@ -202,6 +202,30 @@ private slots:
         QCOMPARE(box.text(), QString("19"));
     }
 
+    void digitFilterLetsTabAndDeleteWork()
+    {
+        // Tab and Delete carry a text on some platforms; they still move the
+        // focus and delete, without the digit message.
+        ScriptedMessageBoxes boxes;
+        QWidget w;
+        auto* digits = new QLineEdit("123", &w);
+        auto* next = new QLineEdit(&w);
+        next->move(0, 40);
+        setDigitFilter(digits);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QApplication::setActiveWindow(&w);
+        digits->setFocus();
+        QTRY_VERIFY(digits->hasFocus());
+        digits->setCursorPosition(0);
+        QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, QString(QChar(0x7F)));
+        QApplication::sendEvent(digits, &del);
+        QCOMPARE(digits->text(), QString("23"));
+        QTest::keyClick(digits, Qt::Key_Tab);
+        QTRY_VERIFY(next->hasFocus());
+        QCOMPARE(boxes.count(), 0);
+    }
+
     void dateCheck_data()
     {
         QTest::addColumn<QString>("text");
