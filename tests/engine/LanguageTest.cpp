@@ -449,6 +449,18 @@ TEST_F(Modern, DynamicSql) {
     EXPECT_EQ(run("exec sp_executesql N'select * from nothing'").errorNumbers(), (std::vector<int>{208}));
 }
 
+TEST_F(Modern, InsertExec) {
+    ok("create table sink_t (i int, s varchar(10))");
+    ok("create procedure rows_of @min int as select i, s from n where i >= @min");
+    auto r = ok("insert into sink_t exec rows_of 2");
+    ASSERT_FALSE(r.counts.empty());
+    EXPECT_EQ(r.counts.back(), 2);
+    EXPECT_TRUE(r.sets.empty());
+    EXPECT_EQ(column("select s from sink_t order by i"), (std::vector<std::string>{"b", "c"}));
+    ok("insert into sink_t (i) exec ('select 9')");
+    EXPECT_EQ(scalar("select count(*) from sink_t"), "3");
+}
+
 TEST_F(Modern, WindowFunctionsAndPaging) {
     EXPECT_EQ(column("select row_number() over (order by i desc) from n order by i"),
               (std::vector<std::string>{"3", "2", "1"}));
