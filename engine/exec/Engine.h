@@ -117,12 +117,16 @@ public:
 
     Flow runSelect(const ast::Stmt& s, Frame& f);
     Flow runDml(const ast::Stmt& s, Frame& f);
+    Flow runInsertExec(const ast::Stmt& s, Frame& f);
+    Flow runNested(const std::string& sql, Frame& f);  // internal T-SQL run in the current frame
+    int insertExecCounter_ = 0;
     void fireTriggers(catalog::Object& table, char action, Frame& f, const std::string& ins, const std::string& del);
     Value evaluate(const ast::Stmt& s, int part, const ast::Expr& e, Frame& f, const SqlType* target, SqlType* type);
     bool evaluateCondition(const ast::Stmt& s, int part, const ast::Expr& e, Frame& f);
     void assign(Frame& f, const std::string& name, const Value& v, const SqlType& from, int line);
 
     Flow runExec(const ast::Stmt& s, Frame& f);
+    Flow runExecuteSql(const ast::Stmt& s, Frame& f);
     Flow runHelpText(const ast::Stmt& s, Frame& f, const Value& name);
     Flow runDdl(const ast::Stmt& s, Frame& f);
     Flow runAlterTable(const ast::Stmt& s, Frame& f);

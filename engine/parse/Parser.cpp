@@ -1110,7 +1110,15 @@ private:
         } else if (isKw("exec") || isKw("execute")) {
             std::size_t st = pos_;
             ++pos_;
-            s->execSource = parseExecBody(st);
+            if (isOp("(")) {
+                auto e = newStmt(StmtKind::ExecString, st);
+                ++pos_;
+                e->expr = parseExpr();
+                expectOp(")");
+                s->execSource = std::move(e);
+            } else {
+                s->execSource = parseExecBody(st);
+            }
         } else {
             fail();
         }

@@ -440,6 +440,27 @@ TEST_F(Modern, BatchRunFromInsideASink) {
     EXPECT_EQ(sink.sets.at(0).rows.size(), 3u);
 }
 
+TEST_F(Modern, DynamicSql) {
+    EXPECT_EQ(scalar("exec sp_executesql N'select s from n where i = @k', N'@k int', @k = 2"), "b");
+    auto r = ok("declare @c int exec sp_executesql N'select @out = count(*) from n where i > @min', "
+                "N'@min int, @out int OUTPUT', @min = 1, @out = @c OUTPUT select @c");
+    EXPECT_EQ(r.sets.back().text(0, 0), "2");
+    EXPECT_EQ(scalar("exec ('select count(*) from n')"), "3");
+    EXPECT_EQ(run("exec sp_executesql N'select * from nothing'").errorNumbers(), (std::vector<int>{208}));
+}
+
+TEST_F(Modern, InsertExec) {
+    ok("create table sink_t (i int, s varchar(10))");
+    ok("create procedure rows_of @min int as select i, s from n where i >= @min");
+    auto r = ok("insert into sink_t exec rows_of 2");
+    ASSERT_FALSE(r.counts.empty());
+    EXPECT_EQ(r.counts.back(), 2);
+    EXPECT_TRUE(r.sets.empty());
+    EXPECT_EQ(column("select s from sink_t order by i"), (std::vector<std::string>{"b", "c"}));
+    ok("insert into sink_t (i) exec ('select 9')");
+    EXPECT_EQ(scalar("select count(*) from sink_t"), "3");
+}
+
 TEST_F(Modern, WindowFunctionsAndPaging) {
     EXPECT_EQ(column("select row_number() over (order by i desc) from n order by i"),
               (std::vector<std::string>{"3", "2", "1"}));
