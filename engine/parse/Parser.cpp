@@ -109,7 +109,7 @@ private:
         Message m;
         if (t->kind == Tok::Error) {
             std::string_view body = text(*t);
-            if (!body.empty() && (body[0] == '\'' || body.size() > 1 && body[1] == '\'')) {
+            if (!body.empty() && (body[0] == '\'' || (body.size() > 1 && body[1] == '\''))) {
                 std::string rest(body.substr(body[0] == '\'' ? 1 : 2));
                 m = qmError(105, {rest});
             } else if (body.size() >= 2 && body[0] == '/' && body[1] == '*') {

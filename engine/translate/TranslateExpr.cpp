@@ -390,7 +390,10 @@ Typed Translator::Impl::expr(const Expr& e, Scope& scope) {
         if (cols.size() != 1) error(116, {}, e.line);
         std::string lhs = v.sql;
         if (!cols.empty() && cols[0].value.type.isCharacter() && !v.type.isCharacter() && v.type.id != TypeId::Unknown) {
-            sub = "SELECT " + convertTo(Typed{"s." + quoteIdent(cols[0].sqlName), cols[0].value.type}, v.type,
+            Typed inner;
+            inner.sql = "s." + quoteIdent(cols[0].sqlName);
+            inner.type = cols[0].value.type;
+            sub = "SELECT " + convertTo(inner, v.type,
                                         ConversionContext::Implicit, e.line).sql +
                   " FROM (" + sub + ") AS s";
         } else if (v.type.isCharacter() && !cols.empty() && !cols[0].value.type.isCharacter() &&
