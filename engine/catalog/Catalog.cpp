@@ -13,6 +13,11 @@ namespace quillmere::engine::catalog {
 
 std::string foldName(std::string_view name) { return lex::lower(name); }
 
+std::string checkName(const std::string& table, const ast::CheckDef& check, std::size_t index) {
+    if (!check.name.empty()) return check.name;
+    return "CK__" + table.substr(0, 8) + "__" + (check.column.empty() ? std::to_string(index + 1) : check.column.substr(0, 8));
+}
+
 int Object::columnIndex(std::string_view columnName) const {
     for (std::size_t i = 0; i < columns.size(); ++i)
         if (lex::iequals(columns[i].name, columnName)) return static_cast<int>(i);
@@ -27,6 +32,7 @@ const char* kindName(ObjectKind k) {
     case ObjectKind::View: return "V";
     case ObjectKind::Procedure: return "P";
     case ObjectKind::Trigger: return "TR";
+    case ObjectKind::Function: return "FN";
     }
     return "U";
 }
@@ -76,6 +82,8 @@ std::unique_ptr<Object> Catalog::tableFromStatement(const ast::Stmt& s, std::str
     o->uniques = s.table.uniques;
     for (const auto& c : s.table.columns)
         if (c.unique) o->uniques.push_back({c.name});
+    for (std::size_t i = 0; i < s.table.checks.size(); ++i)
+        o->checks.emplace_back(checkName(o->name, s.table.checks[i], i), s.table.checks[i].column);
     for (const auto& f : s.table.foreignKeys) {
         ForeignKey fk;
         fk.name = f.name;
@@ -127,7 +135,9 @@ bool Catalog::load(sqlite3* db, Message& error) {
             o->definition = def;
         } else {
             o = std::make_unique<Object>();
-            o->kind = kind == "V" ? ObjectKind::View : kind == "P" ? ObjectKind::Procedure : ObjectKind::Trigger;
+            o->kind = kind == "V" ? ObjectKind::View : kind == "P" ? ObjectKind::Procedure
+                      : kind == "FN"                   ? ObjectKind::Function
+                                                       : ObjectKind::Trigger;
             o->name = name;
             o->definition = def;
             if (o->kind == ObjectKind::Trigger) {

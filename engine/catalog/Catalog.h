@@ -19,7 +19,7 @@ struct sqlite3;
 
 namespace quillmere::engine::catalog {
 
-enum class ObjectKind { Table, View, Procedure, Trigger };
+enum class ObjectKind { Table, View, Procedure, Trigger, Function };
 
 struct Column {
     std::string name;
@@ -60,6 +60,7 @@ struct Object {
     std::string primaryKeyName;
     std::vector<std::vector<std::string>> uniques;
     std::vector<ForeignKey> foreignKeys;
+    std::vector<std::pair<std::string, std::string>> checks;  // constraint name, column (or empty)
     bool hasIdentity = false;
 
     // triggers
@@ -108,5 +109,7 @@ private:
 
 std::string foldName(std::string_view name);
 inline bool isTempName(std::string_view name) { return !name.empty() && name[0] == '#'; }
+// The name of a CHECK constraint: as declared, else one made from the table and column.
+std::string checkName(const std::string& table, const ast::CheckDef& check, std::size_t index);
 
 }  // namespace quillmere::engine::catalog

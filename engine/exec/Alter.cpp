@@ -55,6 +55,8 @@ std::string render(const std::string& name, const ast::TableDef& def) {
         if (fk.onUpdate != "no action") line += " ON UPDATE " + fk.onUpdate;
         items.push_back(line);
     }
+    for (std::size_t i = 0; i < def.checks.size(); ++i)
+        items.push_back("    CONSTRAINT " + bracket(catalog::checkName(name, def.checks[i], i)) + " CHECK (" + def.checks[i].text + ")");
     for (std::size_t i = 0; i < items.size(); ++i) t += items[i] + (i + 1 < items.size() ? ",\r\n" : "\r\n");
     return t + ")";
 }
@@ -73,6 +75,7 @@ Flow Engine::runAlterTable(const ast::Stmt& s, Frame& f) {
     if (!t || t->kind != catalog::ObjectKind::Table)
         throw RuntimeError{worded(4902, "找不到对象 \"" + name + "\"，因为它不存在或者您没有所需的权限。")};
     if (s.table.columns.empty() && s.table.primaryKey.empty() && s.table.uniques.empty() && s.table.foreignKeys.empty() &&
+        s.table.checks.empty() &&
         s.names.empty() && s.decls.empty() && s.sets.empty())
         return Flow::Next;  // CHECK / NOCHECK CONSTRAINT
     if (trancount_ > 0 || savepointDepth_ > 0)
@@ -119,6 +122,7 @@ Flow Engine::runAlterTable(const ast::Stmt& s, Frame& f) {
     }
     for (const auto& u : s.table.uniques) def.uniques.push_back(u);
     for (const auto& fk : s.table.foreignKeys) def.foreignKeys.push_back(fk);
+    for (const auto& ck : s.table.checks) def.checks.push_back(ck);
     for (const auto& d : s.sets) {
         bool found = false;
         for (auto& c : def.columns)
@@ -162,6 +166,13 @@ Flow Engine::runAlterTable(const ast::Stmt& s, Frame& f) {
                 def.primaryKeyName.clear();
                 found = true;
             }
+            for (std::size_t i = 0; i < def.checks.size();)
+                if (lex::iequals(catalog::checkName(realName, def.checks[i], i), n)) {
+                    def.checks.erase(def.checks.begin() + static_cast<long>(i));
+                    found = true;
+                } else {
+                    ++i;
+                }
             for (auto it = def.foreignKeys.begin(); it != def.foreignKeys.end();)
                 if (lex::iequals(it->name, n)) {
                     it = def.foreignKeys.erase(it);
@@ -214,6 +225,8 @@ Flow Engine::runAlterTable(const ast::Stmt& s, Frame& f) {
             Message nn = qmError(515, {err.substr(err.rfind('.') + 1), database_ + ".dbo." + realName, "ALTER TABLE"});
             fail(nn);
         }
+        if (err.find("CHECK constraint failed") != std::string::npos)
+            fail(qmError(547, {"ALTER TABLE", "CHECK", err.substr(err.find("failed: ") + 8), database_, "dbo." + realName, ""}));
         if (err.find("UNIQUE") != std::string::npos)
             fail(worded(1505, "因为发现对象名称 'dbo." + realName + "' 有重复的键，所以 CREATE UNIQUE INDEX 语句终止。"));
         fail(internalError(err));

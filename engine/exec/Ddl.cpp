@@ -48,6 +48,14 @@ std::string Engine::sqliteTableSql(const std::string& name, const ast::TableDef&
     }
     for (const auto& c : def.columns)
         if (c.unique) sql += ", UNIQUE (" + quoteIdent(c.name) + ")";
+    for (std::size_t i = 0; i < def.checks.size(); ++i) {
+        translate::Environment env;
+        env.catalog = &catalog_;
+        env.database = database_;
+        translate::Translator tr(env);
+        sql += ", CONSTRAINT " + quoteIdent(catalog::checkName(name, def.checks[i], i)) + " CHECK (" +
+               tr.checkSql(def, def.checks[i].text) + ")";
+    }
     for (const auto& fk : def.foreignKeys) {
         if (temp) break;  // temporary tables keep no foreign keys, as on the server
         catalog::Object* ref = lex::iequals(fk.refTable, name) ? nullptr : catalog_.find(fk.refTable);
@@ -121,15 +129,18 @@ Flow Engine::runDdl(const ast::Stmt& s, Frame& f) {
         case StmtKind::DropTable:
         case StmtKind::DropView:
         case StmtKind::DropProc:
+        case StmtKind::DropFunction:
         case StmtKind::DropTrigger: {
-            catalog::ObjectKind kind = s.kind == StmtKind::DropTable  ? catalog::ObjectKind::Table
-                                       : s.kind == StmtKind::DropView ? catalog::ObjectKind::View
-                                       : s.kind == StmtKind::DropProc ? catalog::ObjectKind::Procedure
-                                                                      : catalog::ObjectKind::Trigger;
-            const char* word = s.kind == StmtKind::DropTable  ? "表"
-                               : s.kind == StmtKind::DropView ? "视图"
-                               : s.kind == StmtKind::DropProc ? "过程"
-                                                              : "触发器";
+            catalog::ObjectKind kind = s.kind == StmtKind::DropTable      ? catalog::ObjectKind::Table
+                                       : s.kind == StmtKind::DropView     ? catalog::ObjectKind::View
+                                       : s.kind == StmtKind::DropProc     ? catalog::ObjectKind::Procedure
+                                       : s.kind == StmtKind::DropFunction ? catalog::ObjectKind::Function
+                                                                          : catalog::ObjectKind::Trigger;
+            const char* word = s.kind == StmtKind::DropTable      ? "表"
+                               : s.kind == StmtKind::DropView     ? "视图"
+                               : s.kind == StmtKind::DropProc     ? "过程"
+                               : s.kind == StmtKind::DropFunction ? "函数"
+                                                                  : "触发器";
             for (const auto& parts : s.names) {
                 const std::string& name = parts.back();
                 catalog::Object* o = catalog_.find(name);
@@ -158,6 +169,7 @@ Flow Engine::runDdl(const ast::Stmt& s, Frame& f) {
         }
         case StmtKind::CreateView:
         case StmtKind::CreateProc:
+        case StmtKind::CreateFunction:
         case StmtKind::CreateTrigger: {
             const std::string& name = s.target.back();
             if (catalog_.find(name)) throw RuntimeError{qmError(2714, {name})};
@@ -172,6 +184,8 @@ Flow Engine::runDdl(const ast::Stmt& s, Frame& f) {
                 resolveView(*obj);  // unknown tables or columns refuse the view, as on the server
             } else if (s.kind == StmtKind::CreateProc) {
                 obj->kind = catalog::ObjectKind::Procedure;
+            } else if (s.kind == StmtKind::CreateFunction) {
+                obj->kind = catalog::ObjectKind::Function;
             } else {
                 obj->kind = catalog::ObjectKind::Trigger;
                 catalog::Object* t = catalog_.find(s.triggerTable.back());

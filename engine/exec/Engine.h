@@ -34,6 +34,10 @@ struct Frame {
     const translate::TriggerTables* trigger = nullptr;
     const catalog::Object* triggerObject = nullptr;
     std::int64_t returnValue = 0;
+    // user-defined function: its RETURN value, in its declared type
+    bool isFunction = false;
+    const SqlType* returnType = nullptr;
+    Value returnScalar;
 };
 
 // Caught: an error inside BEGIN TRY, on its way to the CATCH block.
@@ -65,7 +69,15 @@ struct Compiled {
     sqlite3_stmt* stmt = nullptr;
     sqlite3_stmt* capture = nullptr;
     std::vector<catalog::Object*> triggers;
+    bool busy = false;  // being stepped: a nested use (recursion) gets its own copy
     ~Compiled();
+};
+
+// Marks a plan as in use while its statement runs.
+struct BusyGuard {
+    Compiled& c;
+    explicit BusyGuard(Compiled& x) : c(x) { c.busy = true; }
+    ~BusyGuard() { c.busy = false; }
 };
 
 struct CachedBatch {
@@ -82,6 +94,7 @@ public:
 
     BatchStatus execute(std::string_view batch, ResultSink& sink) override;
     BatchStatus execute(std::string_view batch, std::span<const Parameter> parameters, ResultSink& sink) override;
+    BatchStatus executeOutermost(std::string_view batch, std::span<const Parameter> parameters, ResultSink& sink);
     std::string currentDatabase() const override { return database_; }
     std::vector<std::string> primaryKey(std::string_view table) const override;
     std::optional<std::vector<ResultColumn>> columns(std::string_view object) const override;
@@ -104,12 +117,16 @@ public:
 
     Flow runSelect(const ast::Stmt& s, Frame& f);
     Flow runDml(const ast::Stmt& s, Frame& f);
+    Flow runInsertExec(const ast::Stmt& s, Frame& f);
+    Flow runNested(const std::string& sql, Frame& f);  // internal T-SQL run in the current frame
+    int insertExecCounter_ = 0;
     void fireTriggers(catalog::Object& table, char action, Frame& f, const std::string& ins, const std::string& del);
     Value evaluate(const ast::Stmt& s, int part, const ast::Expr& e, Frame& f, const SqlType* target, SqlType* type);
     bool evaluateCondition(const ast::Stmt& s, int part, const ast::Expr& e, Frame& f);
     void assign(Frame& f, const std::string& name, const Value& v, const SqlType& from, int line);
 
     Flow runExec(const ast::Stmt& s, Frame& f);
+    Flow runExecuteSql(const ast::Stmt& s, Frame& f);
     Flow runHelpText(const ast::Stmt& s, Frame& f, const Value& name);
     Flow runDdl(const ast::Stmt& s, Frame& f);
     Flow runAlterTable(const ast::Stmt& s, Frame& f);
@@ -143,22 +160,31 @@ public:
     int savepointDepth_ = 0;
     std::vector<const catalog::Object*> triggerStack_;
     std::set<std::string> captureTables_;
+    std::set<std::string> dirtyCaptures_;  // capture tables holding rows of an earlier statement
     std::unordered_map<std::string, sqlite3_stmt*> internalStmts_;
     std::unordered_map<std::string, CachedBatch> planCache_;
     lex::LexResult lexed_;
+    parse::Literals literals_;
     std::uint64_t loops_ = 0;
     int tryDepth_ = 0;
     std::vector<Message> caught_;  // errors being handled by CATCH blocks
     std::unordered_map<std::string, Cursor> cursors_;
     int fetchStatus_ = -1;
+    std::set<std::string> identityInsert_;
 
     Flow runTryCatch(const ast::Stmt& s, Frame& f);
+    int udfDepth_ = 0;
+    int executing_ = 0;  // execute() nesting: a sink may run a batch while rows stream
+    // qm_udf(name, args...): runs a user-defined scalar function for SQLite
+    void callFunction(struct sqlite3_context* ctx, int argc, struct sqlite3_value** argv);
     Flow runCursor(const ast::Stmt& s, Frame& f);
 
     sqlite3_stmt* internal(const std::string& sql);
     void closeDatabase();
 };
 
+Value columnValueOf(struct sqlite3_value* v);
+void registerUdf(sqlite3* db, Engine* engine);
 std::filesystem::path findDatabaseFile(const std::filesystem::path& dir, const std::string& name);
 
 }  // namespace quillmere::engine::exec

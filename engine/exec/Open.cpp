@@ -64,6 +64,7 @@ void Engine::closeDatabase() {
     for (auto& [k, st] : internalStmts_) sqlite3_finalize(st);
     internalStmts_.clear();
     captureTables_.clear();
+    dirtyCaptures_.clear();
     if (db_) {
         sqlite3_close_v2(db_);
         db_ = nullptr;
@@ -91,6 +92,7 @@ bool Engine::connect(const std::string& database, Message* error) {
     sqlite3_extended_result_codes(db_, 1);
     registerSqliteExtensions(db_);
     registerEngineFunctions(db_, &functions_);
+    registerUdf(db_, this);
     execOk("PRAGMA journal_mode=WAL");
     execOk("PRAGMA synchronous=NORMAL");
     execOk("PRAGMA foreign_keys=ON");
@@ -153,6 +155,8 @@ void Engine::releaseSavepoint(int depth) {
 
 void Engine::rollbackSavepoint(int depth) {
     // Temporary tables made inside the savepoint go with it.
+    // (they may keep rows of earlier statements: clear them before next use)
+    dirtyCaptures_.insert(captureTables_.begin(), captureTables_.end());
     captureTables_.clear();
     if (sqlite3_get_autocommit(db_)) return;
     std::string n = "qm_s" + std::to_string(depth);

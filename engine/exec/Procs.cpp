@@ -64,6 +64,103 @@ Flow Engine::runHelpText(const ast::Stmt& s, Frame& f, const Value& nameValue) {
     return Flow::Next;
 }
 
+// sp_executesql @stmt [, N'@a int, @b varchar(10) OUTPUT' [, @a = 1, @b = @x OUTPUT]]
+Flow Engine::runExecuteSql(const ast::Stmt& s, Frame& f) {
+    if (s.args.empty()) throw RuntimeError{qmError(201, {"sp_executesql", "@statement"})};
+    SqlType t;
+    auto argValue = [&](std::size_t i) {
+        const ast::ExecArg& a = s.args[i];
+        if (a.isBareWord) return Value::fromText(a.bareWord);
+        if (!a.value) return Value::null();
+        return evaluate(s, static_cast<int>(i) + 1, *a.value, f, nullptr, &t);
+    };
+    Value sql = argValue(0);
+    if (sql.kind != ValueKind::Text) return Flow::Next;
+    if (f.nestLevel + 1 > kMaxNesting) throw RuntimeError{qmError(217), true};
+    Frame inner;
+    inner.nestLevel = f.nestLevel + 1;
+    std::vector<std::pair<std::string, std::string>> outputs;  // caller variable <- parameter
+    if (s.args.size() > 1) {
+        Value decl = argValue(1);
+        if (decl.kind == ValueKind::Text && !decl.bytes.empty()) {
+            std::string text = "DECLARE " + decl.bytes;
+            // OUTPUT marks are not part of DECLARE: note them and drop them
+            std::vector<bool> isOutput;
+            {
+                std::string cleaned;
+                std::size_t i = 0;
+                std::string lowerText = lex::lower(text);
+                while (i < text.size()) {
+                    auto at = lowerText.find("output", i);
+                    if (at == std::string::npos) {
+                        cleaned += text.substr(i);
+                        break;
+                    }
+                    cleaned += text.substr(i, at - i);
+                    i = at + 6;
+                }
+                text = cleaned;
+            }
+            lex::LexResult lx;
+            lex::tokenize(text, lx);
+            ast::Batch b;
+            Message m;
+            if (!parse::parseBatch(text, lx, b, m) || b.statements.size() != 1 ||
+                b.statements.front()->kind != ast::StmtKind::Declare)
+                throw RuntimeError{m.number ? m : qmError(102, {decl.bytes})};
+            const auto& decls = b.statements.front()->decls;
+            bool named = false;
+            for (std::size_t i = 2; i < s.args.size(); ++i) {
+                const ast::ExecArg& a = s.args[i];
+                std::size_t k = i - 2;
+                if (!a.name.empty()) {
+                    named = true;
+                    k = 0;
+                    while (k < decls.size() && decls[k].name != a.name) ++k;
+                    if (k == decls.size()) throw RuntimeError{qmError(8145, {a.name, "sp_executesql"})};
+                } else if (named) {
+                    throw RuntimeError{qmError(119, {std::to_string(i + 1)})};
+                }
+                if (k >= decls.size()) throw RuntimeError{qmError(8144, {"sp_executesql"})};
+                SqlType from;
+                Value v = a.isBareWord ? Value::fromText(a.bareWord)
+                                       : (a.value ? evaluate(s, static_cast<int>(i) + 1, *a.value, f, nullptr, &from) : Value::null());
+                auto r = convertValue(v, from, decls[k].type, ConversionContext::Argument);
+                if (auto* em = std::get_if<Message>(&r)) throw RuntimeError{*em};
+                inner.vars[decls[k].name] = Variable{decls[k].type, std::get<Value>(r)};
+                if (a.output && a.value && a.value->kind == ast::ExprKind::Variable)
+                    outputs.emplace_back(a.value->op, decls[k].name);
+            }
+            for (const auto& d : decls)
+                if (!inner.vars.count(d.name)) inner.vars[d.name] = Variable{d.type, Value::null()};
+        }
+    }
+    lex::LexResult lx;
+    lex::tokenize(sql.bytes, lx);
+    auto tree = std::make_shared<ast::Batch>();
+    Message error;
+    if (!parse::parseBatch(sql.bytes, lx, *tree, error)) throw RuntimeError{error};
+    parse::Literals lits;
+    parse::decodeLiterals(sql.bytes, lx, lits);
+    inner.literals = &lits;
+    Flow fl = runStatements(tree->statements, inner);
+    if (fl == Flow::Caught) {
+        RuntimeError c{Message{}};
+        c.caught = true;
+        throw c;
+    }
+    if (fl == Flow::Abort) {
+        RuntimeError e{Message{}, true};
+        e.reported = true;
+        throw e;
+    }
+    for (const auto& [callerVar, param] : outputs) {
+        auto it = inner.vars.find(param);
+        if (it != inner.vars.end()) assign(f, callerVar, it->second.value, it->second.type, s.line);
+    }
+    return Flow::Next;
+}
+
 Flow Engine::runExec(const ast::Stmt& s, Frame& f) {
     if (s.kind == ast::StmtKind::ExecString) {
         SqlType t;
@@ -105,6 +202,7 @@ Flow Engine::runExec(const ast::Stmt& s, Frame& f) {
             else if (a.value) v = evaluate(s, 1, *a.value, f, nullptr, &t);
             return runHelpText(s, f, v);
         }
+        if (lex::iequals(name, "sp_executesql")) return runExecuteSql(s, f);
         reloadCatalogIfChanged();
         proc = catalog_.find(name);
         if (!proc || proc->kind != catalog::ObjectKind::Procedure) {

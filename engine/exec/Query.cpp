@@ -243,6 +243,21 @@ void Engine::sqliteFailure(int rc, const char* action, const catalog::Object* ta
         e.terminated = true;
         throw e;
     }
+    if (rc == SQLITE_CONSTRAINT_CHECK && table) {
+        // "CHECK constraint failed: name"
+        auto pos = err.find("failed: ");
+        std::string name = pos == std::string::npos ? "" : err.substr(pos + 8);
+        std::string column;
+        for (const auto& [n, c] : table->checks)
+            if (lex::iequals(n, name)) {
+                name = n;
+                column = c;
+            }
+        RuntimeError e{qmError(547, {act, "CHECK", name, database_, "dbo." + table->name,
+                                     column.empty() ? "" : ", column '" + column + "'"})};
+        e.terminated = true;
+        throw e;
+    }
     if (primary == SQLITE_CONSTRAINT) {
         RuntimeError e{qmError(547, {act, "CHECK", "", database_, table ? "dbo." + table->name : "", ""})};
         e.terminated = true;
@@ -317,6 +332,7 @@ Flow Engine::runSelect(const ast::Stmt& s, Frame& f) {
         translate::Translator tr(environment(f));
         c.query = tr.select(*s.select);
     });
+    BusyGuard busy(c);
     sqlite3_stmt* st = c.stmt;
     bind(st, c.query.params, f);
     std::int64_t n = 0;
@@ -387,10 +403,13 @@ std::string Engine::captureTable(char kind, int level, const catalog::Object& ta
         exec(sql);
         captureTables_.insert(name);
     }
-    sqlite3_stmt* clear = internal("DELETE FROM temp." + translate::quoteIdent(name));
-    if (clear) {
-        sqlite3_step(clear);
-        sqlite3_reset(clear);
+    if (dirtyCaptures_.count(name)) {
+        sqlite3_stmt* clear = internal("DELETE FROM temp." + translate::quoteIdent(name));
+        if (clear) {
+            sqlite3_step(clear);
+            sqlite3_reset(clear);
+        }
+        dirtyCaptures_.erase(name);
     }
     return name;
 }
@@ -401,7 +420,144 @@ static void copyRow(sqlite3_stmt* from, sqlite3_stmt* to, int n) {
     sqlite3_reset(to);
 }
 
+namespace {
+
+// Takes the rows of the result sets of INSERT ... EXEC; messages and counts go on to the client.
+class RowCatcher final : public ResultSink {
+public:
+    explicit RowCatcher(ResultSink* next) : next_(next) {}
+    std::vector<ResultColumn> columns;
+    std::vector<std::vector<Value>> rows;
+    bool mismatch = false;
+    void beginResultSet(const std::vector<ResultColumn>& c) override {
+        if (columns.empty()) columns = c;
+        else if (c.size() != columns.size()) mismatch = true;
+    }
+    void row(const RowView& r) override {
+        std::vector<Value> v;
+        for (int i = 0; i < r.size(); ++i) v.push_back(Value::from(r.cell(i)));
+        rows.push_back(std::move(v));
+    }
+    void endResultSet() override {}
+    void rowsAffected(std::int64_t n, bool shown, int level) override {
+        if (next_) next_->rowsAffected(n, shown, level);
+    }
+    void message(const Message& m) override {
+        if (next_) next_->message(m);
+    }
+
+private:
+    ResultSink* next_;
+};
+
+std::string bracketed(const std::vector<std::string>& parts) {
+    std::string r;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        r += i ? ".[" : "[";
+        for (char ch : parts[i]) {
+            r += ch;
+            if (ch == ']') r += ']';
+        }
+        r += "]";
+    }
+    return r;
+}
+
+}  // namespace
+
+Flow Engine::runNested(const std::string& sql, Frame& f) {
+    lex::LexResult lx;
+    lex::tokenize(sql, lx);
+    ast::Batch b;
+    Message m;
+    if (!parse::parseBatch(sql, lx, b, m)) throw RuntimeError{m};
+    parse::Literals lits;
+    parse::decodeLiterals(sql, lx, lits);
+    const parse::Literals* saved = f.literals;
+    f.literals = &lits;
+    Flow fl;
+    try {
+        fl = runStatements(b.statements, f);
+    } catch (...) {
+        f.literals = saved;
+        throw;
+    }
+    f.literals = saved;
+    return fl;
+}
+
+Flow Engine::runInsertExec(const ast::Stmt& s, Frame& f) {
+    RowCatcher catcher(sink_);
+    ResultSink* saved = sink_;
+    sink_ = &catcher;
+    try {
+        runExec(*s.execSource, f);
+    } catch (...) {
+        sink_ = saved;
+        throw;
+    }
+    sink_ = saved;
+    if (catcher.mismatch) throw RuntimeError{qmError(213)};
+    if (catcher.columns.empty()) {
+        rowcount_ = 0;
+        emitRowCount(0, f);
+        return Flow::Next;
+    }
+    std::string temp = "#qm_insert_exec_" + std::to_string(++insertExecCounter_);
+    std::string create = "CREATE TABLE [" + temp + "] (";
+    for (std::size_t i = 0; i < catcher.columns.size(); ++i)
+        create += (i ? ", " : "") + std::string("[c") + std::to_string(i) + "] " + catcher.columns[i].type.name() + " NULL";
+    create += ")";
+    Flow fl = runNested(create, f);
+    if (fl != Flow::Next) return fl;
+    struct Dropper {
+        Engine& e;
+        Frame& f;
+        std::string name;
+        ~Dropper() {
+            try {
+                ResultSink* saved = e.sink_;
+                RowCatcher quiet(nullptr);
+                e.sink_ = &quiet;
+                e.runNested("DROP TABLE [" + name + "]", f);
+                e.sink_ = saved;
+            } catch (...) {
+            }
+        }
+    } dropper{*this, f, temp};
+    std::string placeholders;
+    for (std::size_t i = 0; i < catcher.columns.size(); ++i) placeholders += i ? ",?" : "?";
+    sqlite3_stmt* ins = nullptr;
+    std::string sql = "INSERT INTO temp." + translate::quoteIdent(temp) + " VALUES (" + placeholders + ")";
+    sqlite3_prepare_v2(db_, sql.c_str(), -1, &ins, nullptr);
+    for (const auto& row : catcher.rows) {
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            const Value& v = row[i];
+            int k = static_cast<int>(i) + 1;
+            switch (v.kind) {
+            case ValueKind::Null: sqlite3_bind_null(ins, k); break;
+            case ValueKind::Integer: sqlite3_bind_int64(ins, k, v.integer); break;
+            case ValueKind::Real: sqlite3_bind_double(ins, k, v.real); break;
+            case ValueKind::Text: sqlite3_bind_text(ins, k, v.bytes.data(), static_cast<int>(v.bytes.size()), SQLITE_TRANSIENT); break;
+            case ValueKind::Blob: sqlite3_bind_blob(ins, k, v.bytes.data(), static_cast<int>(v.bytes.size()), SQLITE_TRANSIENT); break;
+            }
+        }
+        sqlite3_step(ins);
+        sqlite3_reset(ins);
+    }
+    sqlite3_finalize(ins);
+    std::string columns;
+    if (!s.columns.empty()) {
+        std::vector<std::string> cols = s.columns;
+        columns = " (";
+        for (std::size_t i = 0; i < cols.size(); ++i) columns += (i ? ", " : "") + bracketed({cols[i]});
+        columns += ")";
+    }
+    return runNested("INSERT INTO " + bracketed(s.target) + columns + " SELECT * FROM [" + temp + "]", f);
+}
+
 Flow Engine::runDml(const ast::Stmt& s, Frame& f) {
+    if (s.kind == ast::StmtKind::Insert && s.execSource) return runInsertExec(s, f);
     Compiled& c = compile(s, 0, f, [&](Compiled& c) {
         translate::Translator tr(environment(f));
         c.isDml = true;
@@ -416,13 +572,17 @@ Flow Engine::runDml(const ast::Stmt& s, Frame& f) {
         c.triggers = catalog_.triggersOf(c.dml.table->name, c.dml.action);
         if (!c.triggers.empty()) c.dml = build(true);
     });
+    BusyGuard busy(c);
     catalog::Object& table = *c.dml.table;
     const char* action = c.dml.action == 'I' ? "INSERT" : c.dml.action == 'U' ? "UPDATE" : "DELETE";
     ++functions_.statementGeneration;
-    int depth = ++savepointDepth_;
+    // A single SQLite statement is atomic by itself; with triggers the statement
+    // and its triggers are held together by a savepoint.
+    const bool guarded = c.dml.capture;
+    int depth = guarded ? ++savepointDepth_ : savepointDepth_;
     std::int64_t n = 0;
     try {
-        savepoint(depth);
+        if (guarded) savepoint(depth);
         std::string ins, del;
         int rc;
         if (c.dml.capture) {
@@ -441,6 +601,8 @@ Flow Engine::runDml(const ast::Stmt& s, Frame& f) {
             }
             bind(c.stmt, c.dml.main.params, f);
             sqlite3_stmt* target = c.dml.action == 'D' ? toDel : toIns;
+            dirtyCaptures_.insert(c.dml.action == 'D' ? del : ins);
+            if (c.dml.action == 'U') dirtyCaptures_.insert(del);
             while ((rc = sqlite3_step(c.stmt)) == SQLITE_ROW) {
                 copyRow(c.stmt, target, width);
                 ++n;
@@ -458,18 +620,20 @@ Flow Engine::runDml(const ast::Stmt& s, Frame& f) {
         if (!c.triggers.empty()) fireTriggers(table, c.dml.action, f, ins, del);
         if (tranRolledBack_) {
             tranRolledBack_ = false;
-            --savepointDepth_;
+            if (guarded) --savepointDepth_;
             throw RuntimeError{qmError(3609), true, false, true};
         }
-        releaseSavepoint(depth);
+        if (guarded) releaseSavepoint(depth);
     } catch (...) {
-        if (!tranRolledBack_) rollbackSavepoint(depth);
+        if (guarded) {
+            if (!tranRolledBack_) rollbackSavepoint(depth);
+            if (savepointDepth_ >= depth) savepointDepth_ = depth - 1;
+        }
         tranRolledBack_ = false;
-        if (savepointDepth_ >= depth) savepointDepth_ = depth - 1;
         sqlite3_reset(c.stmt);
         throw;
     }
-    --savepointDepth_;
+    if (guarded) --savepointDepth_;
     rowcount_ = n;
     emitRowCount(n, f);
     return Flow::Next;

@@ -28,13 +28,46 @@ BatchStatus Engine::execute(std::string_view batch, ResultSink& sink) {
 }
 
 BatchStatus Engine::execute(std::string_view batch, std::span<const Parameter> parameters, ResultSink& sink) {
+    if (executing_ > 0) {
+        // run from inside a sink callback: keep the outer batch's state intact
+        ResultSink* savedSink = sink_;
+        BatchStatus savedStatus = status_;
+        auto savedCursors = std::move(cursors_);
+        auto savedCaught = std::move(caught_);
+        int savedTry = tryDepth_;
+        lex::LexResult savedLex = std::move(lexed_);
+        parse::Literals savedLits = std::move(literals_);
+        lexed_ = lex::LexResult();
+        literals_ = parse::Literals();
+        std::uint64_t savedLoops = loops_;
+        ++executing_;
+        BatchStatus r = executeOutermost(batch, parameters, sink);
+        --executing_;
+        sink_ = savedSink;
+        status_ = savedStatus;
+        cursors_ = std::move(savedCursors);
+        caught_ = std::move(savedCaught);
+        tryDepth_ = savedTry;
+        lexed_ = std::move(savedLex);
+        literals_ = std::move(savedLits);
+        loops_ = savedLoops;
+        return r;
+    }
+    ++executing_;
+    BatchStatus r = executeOutermost(batch, parameters, sink);
+    --executing_;
+    return r;
+}
+
+BatchStatus Engine::executeOutermost(std::string_view batch, std::span<const Parameter> parameters, ResultSink& sink) {
     sink_ = &sink;
     status_ = BatchStatus{};
     loops_ = 0;
     try {
         lex::tokenize(batch, lexed_);
         std::shared_ptr<ast::Batch> tree;
-        parse::Literals literals;
+        // the batch's literals (reused storage: the session runs one batch at a time)
+        parse::Literals& literals = literals_;
         parse::decodeLiterals(batch, lexed_, literals);
         auto it = planCache_.find(lexed_.shape);
         if (it != planCache_.end()) {
@@ -177,6 +210,7 @@ translate::Environment Engine::environment(Frame& f) {
         return it == f.vars.end() ? nullptr : &it->second.type;
     };
     env.resolveView = [this](catalog::Object& v) { resolveView(v); };
+    env.identityInsert = &identityInsert_;
     return env;
 }
 
@@ -187,6 +221,7 @@ Compiled& Engine::compile(const ast::Stmt& s, int part, Frame& f, const std::fun
     for (auto& [v, p] : s.plans) {
         if (v != variant) continue;
         auto* c = static_cast<Compiled*>(p.get());
+        if (c->busy) continue;  // the statement runs inside itself (recursion): use another copy
         if (c->catalogVersion == catalog_.version()) return *c;
         auto fresh = std::make_shared<Compiled>();
         fresh->catalogVersion = catalog_.version();
@@ -202,7 +237,7 @@ Compiled& Engine::compile(const ast::Stmt& s, int part, Frame& f, const std::fun
     } catch (const translate::TranslateError& e) {
         // Another program may have created the object since the catalog was read.
         int n = e.message.number;
-        if ((n == 208 || n == 2812) && reloadCatalogIfChanged()) {
+        if ((n == 208 || n == 2812 || n == 195) && reloadCatalogIfChanged()) {
             fresh = std::make_shared<Compiled>();
             fresh->catalogVersion = catalog_.version();
             build(*fresh);
@@ -223,6 +258,8 @@ void Engine::prepare(Compiled& c) {
         sqlite3_finalize(c.stmt);
         c.stmt = nullptr;
         if (auto m = decodeSqliteError(err)) throw RuntimeError{*m};
+        if (err.find("misuse of aggregate") != std::string::npos || err.find("misuse of window") != std::string::npos)
+            throw RuntimeError{qmError(147), true};
         if (err.find("no such table") != std::string::npos) {
             reloadCatalogIfChanged();
             throw RuntimeError{qmError(208, {err.substr(err.find(':') + 2)}), true};
@@ -349,6 +386,21 @@ void Engine::assign(Frame& f, const std::string& name, const Value& v, const Sql
     it->second.value = std::move(std::get<Value>(r));
 }
 
+Value columnValueOf(sqlite3_value* v) {
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER: return Value::fromInteger(sqlite3_value_int64(v));
+    case SQLITE_FLOAT: return Value::fromReal(sqlite3_value_double(v));
+    case SQLITE_TEXT:
+        return Value::fromText(std::string(reinterpret_cast<const char*>(sqlite3_value_text(v)),
+                                           static_cast<std::size_t>(sqlite3_value_bytes(v))));
+    case SQLITE_BLOB: {
+        const void* b = sqlite3_value_blob(v);
+        return Value::fromBlob(std::string(static_cast<const char*>(b ? b : ""), static_cast<std::size_t>(sqlite3_value_bytes(v))));
+    }
+    default: return Value::null();
+    }
+}
+
 static Value columnValue(sqlite3_stmt* st, int i) {
     switch (sqlite3_column_type(st, i)) {
     case SQLITE_INTEGER: return Value::fromInteger(sqlite3_column_int64(st, i));
@@ -403,6 +455,7 @@ Value Engine::evaluate(const ast::Stmt& s, int part, const ast::Expr& e, Frame& 
         translate::Translator tr(environment(f));
         c.query = tr.scalar(e, false, target);
     });
+    BusyGuard busy(c);
     bind(c.stmt, c.query.params, f);
     int rc = sqlite3_step(c.stmt);
     if (rc == SQLITE_ROW) v = columnValue(c.stmt, 0);
@@ -418,6 +471,7 @@ bool Engine::evaluateCondition(const ast::Stmt& s, int part, const ast::Expr& e,
         translate::Translator tr(environment(f));
         c.query = tr.scalar(e, true);
     });
+    BusyGuard busy(c);
     bind(c.stmt, c.query.params, f);
     int rc = sqlite3_step(c.stmt);
     bool result = rc == SQLITE_ROW && sqlite3_column_int(c.stmt, 0) != 0;
@@ -481,6 +535,17 @@ Flow Engine::dispatch(const ast::Stmt& s, Frame& f) {
     }
     case StmtKind::SetOption:
         if (s.name == "nocount") nocount_ = s.on;
+        if (s.name == "identity_insert") {
+            catalog::Object* t = s.target.empty() ? nullptr : catalog_.find(s.target.back());
+            if (!t || t->kind != catalog::ObjectKind::Table || !t->hasIdentity) {
+                Message m = qmError(8106);
+                m.text = "表 '" + (s.target.empty() ? std::string() : s.target.back()) + "' 没有标识属性。无法执行 SET 操作。";
+                throw RuntimeError{m};
+            }
+            if (s.on) identityInsert_.insert(lex::lower(t->name));
+            else identityInsert_.erase(lex::lower(t->name));
+            catalog_.bump();  // plans made under the other setting are stale
+        }
         return Flow::Next;
     case StmtKind::If: {
         bool c = evaluateCondition(s, 1, *s.expr, f);
@@ -523,6 +588,11 @@ Flow Engine::dispatch(const ast::Stmt& s, Frame& f) {
         return Flow::Next;
     }
     case StmtKind::Return:
+        if (f.isFunction) {
+            SqlType t;
+            if (s.expr) f.returnScalar = evaluate(s, 1, *s.expr, f, f.returnType, &t);
+            return Flow::Return;
+        }
         if (s.expr) {
             SqlType t;
             SqlType intType{TypeId::Int};
@@ -722,6 +792,7 @@ Flow Engine::runCursor(const ast::Stmt& s, Frame& f) {
             translate::Translator tr(environment(f));
             x.query = tr.select(*c.declaration->select);
         });
+        BusyGuard busy(q);
         bind(q.stmt, q.query.params, f);
         c.rows.clear();
         c.columns = q.query.columns;
@@ -788,6 +859,103 @@ Flow Engine::runCursor(const ast::Stmt& s, Frame& f) {
         cursors_.erase(it);
         return Flow::Next;
     }
+    }
+}
+
+}  // namespace quillmere::engine::exec
+
+namespace quillmere::engine::exec {
+
+namespace {
+
+class FunctionSink final : public ResultSink {
+public:
+    std::optional<Message> error;
+    void beginResultSet(const std::vector<ResultColumn>&) override {}
+    void row(const RowView&) override {}
+    void endResultSet() override {}
+    void rowsAffected(std::int64_t, bool, int) override {}
+    void message(const Message& m) override {
+        if (m.isError() && !error) error = m;
+    }
+};
+
+void udfThunk(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    static_cast<Engine*>(sqlite3_user_data(ctx))->callFunction(ctx, argc, argv);
+}
+
+}  // namespace
+
+void registerUdf(sqlite3* db, Engine* engine) {
+    sqlite3_create_function_v2(db, "qm_udf", -1, SQLITE_UTF8, engine, udfThunk, nullptr, nullptr, nullptr);
+}
+
+void Engine::callFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (argc < 1) return;
+    std::string name = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]) ? sqlite3_value_text(argv[0]) : (const unsigned char*)"");
+    catalog::Object* fn = catalog_.find(name);
+    if (!fn || fn->kind != catalog::ObjectKind::Function) {
+        raiseSqliteError(ctx, qmError(208, {name}));
+        return;
+    }
+    if (udfDepth_ >= 32) {
+        raiseSqliteError(ctx, qmError(217));
+        return;
+    }
+    FunctionSink capture;
+    ResultSink* savedSink = sink_;
+    bool savedNocount = nocount_;
+    std::int64_t savedRowcount = rowcount_;
+    int savedTry = tryDepth_;
+    BatchStatus savedStatus = status_;
+    Value result;
+    try {
+        auto mod = moduleOf(*fn);
+        const ast::Stmt& c = mod->create();
+        Frame ff;
+        ff.literals = &mod->literals;
+        ff.procedure = fn->name;
+        ff.nestLevel = udfDepth_ + 1;
+        ff.isFunction = true;
+        ff.returnType = &c.decls.front().type;
+        for (std::size_t i = 0; i < c.params.size() && static_cast<int>(i) + 1 < argc; ++i)
+            ff.vars[c.params[i].name] = Variable{c.params[i].type, columnValueOf(argv[i + 1])};
+        sink_ = &capture;
+        tryDepth_ = 0;
+        ++udfDepth_;
+        runStatements(c.body, ff);
+        --udfDepth_;
+        result = ff.returnScalar;
+    } catch (const RuntimeError& e) {
+        --udfDepth_;
+        if (!capture.error) capture.error = e.message;
+    } catch (const translate::TranslateError& e) {
+        --udfDepth_;
+        if (!capture.error) capture.error = e.message;
+    } catch (const std::exception& e) {
+        --udfDepth_;
+        if (!capture.error) capture.error = internalError(e.what());
+    }
+    if (udfDepth_ < 0) udfDepth_ = 0;
+    sink_ = savedSink;
+    nocount_ = savedNocount;
+    rowcount_ = savedRowcount;
+    tryDepth_ = savedTry;
+    status_ = savedStatus;
+    if (capture.error) {
+        raiseSqliteError(ctx, *capture.error);
+        return;
+    }
+    switch (result.kind) {
+    case ValueKind::Null: sqlite3_result_null(ctx); break;
+    case ValueKind::Integer: sqlite3_result_int64(ctx, result.integer); break;
+    case ValueKind::Real: sqlite3_result_double(ctx, result.real); break;
+    case ValueKind::Text:
+        sqlite3_result_text(ctx, result.bytes.data(), static_cast<int>(result.bytes.size()), SQLITE_TRANSIENT);
+        break;
+    case ValueKind::Blob:
+        sqlite3_result_blob(ctx, result.bytes.data(), static_cast<int>(result.bytes.size()), SQLITE_TRANSIENT);
+        break;
     }
 }
 

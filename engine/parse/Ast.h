@@ -142,7 +142,14 @@ struct ForeignKeyDef {
     std::string onDelete = "no action", onUpdate = "no action";
 };
 
+struct CheckDef {
+    std::string name;  // empty: the server names it
+    std::string text;  // the condition as written
+    std::string column;  // column constraint: its column
+};
+
 struct TableDef {
+    std::vector<CheckDef> checks;
     std::vector<ColumnDef> columns;
     std::vector<std::string> primaryKey;
     std::string primaryKeyName;
@@ -184,7 +191,7 @@ struct SetItem {
 enum class StmtKind {
     Select, Insert, Update, Delete, Truncate,
     CreateTable, DropTable, CreateView, DropView, CreateProc, DropProc, CreateTrigger, DropTrigger,
-    CreateIndex, DropIndex, AlterTable,
+    CreateIndex, DropIndex, AlterTable, CreateFunction, DropFunction,
     Exec, ExecString, Declare, SetVar, SetOption, If, While, Block, Break, Continue, Print, Return,
     BeginTran, Commit, Rollback, SaveTran, CreateDatabase, DropDatabase, Use, Raiserror, Empty,
     TryCatch, Throw, DeclareCursor, OpenCursor, FetchCursor, CloseCursor, DeallocateCursor,

@@ -109,7 +109,7 @@ private:
         Message m;
         if (t->kind == Tok::Error) {
             std::string_view body = text(*t);
-            if (!body.empty() && (body[0] == '\'' || body.size() > 1 && body[1] == '\'')) {
+            if (!body.empty() && (body[0] == '\'' || (body.size() > 1 && body[1] == '\''))) {
                 std::string rest(body.substr(body[0] == '\'' ? 1 : 2));
                 m = qmError(105, {rest});
             } else if (body.size() >= 2 && body[0] == '/' && body[1] == '*') {
@@ -1110,7 +1110,15 @@ private:
         } else if (isKw("exec") || isKw("execute")) {
             std::size_t st = pos_;
             ++pos_;
-            s->execSource = parseExecBody(st);
+            if (isOp("(")) {
+                auto e = newStmt(StmtKind::ExecString, st);
+                ++pos_;
+                e->expr = parseExpr();
+                expectOp(")");
+                s->execSource = std::move(e);
+            } else {
+                s->execSource = parseExecBody(st);
+            }
         } else {
             fail();
         }
@@ -1304,17 +1312,18 @@ private:
         ++pos_;
         batch_->cacheable = false;
         if (acceptKw("table")) return parseCreateTable(start);
-        if (isKw("view") || isKw("procedure") || isKw("proc") || isKw("trigger")) {
+        if (isKw("view") || isKw("procedure") || isKw("proc") || isKw("trigger") || isKw("function")) {
             std::string what = lex::lower(text(peek()));
             if (!firstInBatch) {
                 Message m = qmError(111, {what == "view" ? "CREATE VIEW" : what == "trigger" ? "CREATE TRIGGER"
-                                                                                              : "CREATE/ALTER PROCEDURE"});
+                                          : what == "function" ? "CREATE FUNCTION" : "CREATE/ALTER PROCEDURE"});
                 m.line = static_cast<int>(toks_[start].line);
                 throw SyntaxError{m};
             }
             ++pos_;
             if (what == "view") return parseCreateView(start);
             if (what == "trigger") return parseCreateTrigger(start);
+            if (what == "function") return parseCreateFunction(start);
             return parseCreateProc(start);
         }
         if (acceptKw("database")) {
@@ -1402,9 +1411,7 @@ private:
             t.foreignKeys.push_back(std::move(fk));
         } else if (acceptKw("check")) {
             if (isKw("not") && isKw("for", 1)) pos_ += 3;
-            expectOp("(");
-            parseExpr();
-            expectOp(")");
+            t.checks.push_back(CheckDef{constraintName, checkText(), ""});
         } else if (alter && acceptKw("default")) {
             // ALTER TABLE t ADD [CONSTRAINT n] DEFAULT expr FOR column
             std::size_t b = pos_;
@@ -1419,6 +1426,16 @@ private:
             return false;
         }
         return true;
+    }
+
+    // ( condition ): the condition's text
+    std::string checkText() {
+        expectOp("(");
+        std::size_t b = pos_;
+        parseExpr();
+        std::string text(src_.substr(toks_[b].begin, toks_[pos_ - 1].begin + toks_[pos_ - 1].length - toks_[b].begin));
+        expectOp(")");
+        return text;
     }
 
     ColumnDef parseColumnDef(TableDef& t) {
@@ -1465,9 +1482,8 @@ private:
                 parseReferences(fk);
                 t.foreignKeys.push_back(std::move(fk));
             } else if (acceptKw("check")) {
-                expectOp("(");
-                parseExpr();
-                expectOp(")");
+                if (isKw("not") && isKw("for", 1)) pos_ += 3;
+                t.checks.push_back(CheckDef{cname, checkText(), c.name});
             } else if (acceptKw("collate")) {
                 anyName();
             } else if (acceptKw("rowguidcol") || acceptKw("sparse")) {
@@ -1616,6 +1632,43 @@ private:
         return s;
     }
 
+    // CREATE FUNCTION name ([@p type [= default], ...]) RETURNS type [WITH ...] [AS] BEGIN ... END
+    StmtPtr parseCreateFunction(std::size_t start) {
+        auto s = newStmt(StmtKind::CreateFunction, start);
+        s->target = qualifiedName();
+        expectOp("(");
+        if (peek().kind == Tok::Variable) {
+            do {
+                ParamDef p;
+                p.spelled = std::string(text(peek()));
+                p.name = variableName();
+                acceptKw("as");
+                p.type = parseType();
+                if (acceptOp("=")) p.defaultValue = parseUnary();
+                acceptKw("readonly");
+                s->params.push_back(std::move(p));
+            } while (acceptOp(","));
+        }
+        expectOp(")");
+        expectKw("returns");
+        if (isKw("table") || peek().kind == Tok::Variable) {
+            s->on = true;  // table-valued: refused when run
+            takeDefinitionToEnd(*s);
+            pos_ = toks_.size() - 1;
+            return s;
+        }
+        DeclareItem r;
+        r.type = parseType();
+        s->decls.push_back(std::move(r));
+        if (acceptKw("with")) {
+            do { anyName(); } while (acceptOp(","));
+        }
+        acceptKw("as");
+        parseBodyToEnd(*s);
+        takeDefinitionToEnd(*s);
+        return s;
+    }
+
     void parseBodyToEnd(Stmt& s) {
         while (true) {
             while (isOp(";")) ++pos_;
@@ -1659,6 +1712,7 @@ private:
         else if (acceptKw("view")) k = StmtKind::DropView;
         else if (acceptKw("procedure") || acceptKw("proc")) k = StmtKind::DropProc;
         else if (acceptKw("trigger")) k = StmtKind::DropTrigger;
+        else if (acceptKw("function")) k = StmtKind::DropFunction;
         else if (acceptKw("database")) k = StmtKind::DropDatabase;
         else if (acceptKw("index")) k = StmtKind::DropIndex;
         else fail();

@@ -4,6 +4,7 @@
 #include "engine/exec/EngineErrors.h"
 #include "engine/lex/Lexer.h"
 #include "engine/parse/Parser.h"
+#include "engine/lex/Lexer.h"
 #include "engine/translate/TranslateImpl.h"
 
 namespace quillmere::engine::translate {
@@ -54,6 +55,38 @@ std::string Translator::inlineExpr(const Expr& e, SqlType& type) {
     Scope scope;
     Typed t = impl.expr(e, scope);
     type = t.type;
+    return t.sql;
+}
+
+std::string Translator::checkSql(const ast::TableDef& def, const std::string& text) {
+    std::vector<ParamRef> params;
+    Environment env = env_;
+    parse::Literals lits;
+    Message m;
+    auto e = parse::parseExpression(text, m);
+    if (!e) throw TranslateError{m};
+    lex::LexResult lx;
+    lex::tokenize(text, lx);
+    parse::decodeLiterals(text, lx, lits);
+    env.literals = &lits;
+    Impl impl(env, params);
+    impl.inlineLiterals = true;
+    Scope scope;
+    Source self;
+    self.exposed = "";
+    self.sqlAlias = "";  // unqualified column names
+    for (const auto& c : def.columns) {
+        SourceCol sc;
+        sc.name = c.name;
+        sc.sqlName = c.name;
+        sc.type = c.type;
+        sc.baseTable = "t";
+        sc.baseColumn = c.name;
+        self.cols.push_back(sc);
+    }
+    scope.sources.push_back(std::move(self));
+    Typed t = impl.expr(*e, scope);
+    if (!params.empty()) impl.error(128, {text}, 1);
     return t.sql;
 }
 
@@ -195,8 +228,9 @@ DmlPlan Translator::insert(const ast::Stmt& s, bool capture) {
     }
     catalog::Object& table = *target.table;
     plan.table = &table;
+    bool explicitIdentity = env_.identityInsert && env_.identityInsert->count(lex::lower(table.name));
     for (int bi : baseIdx)
-        if (table.columns[bi].identity) impl.error(544, {table.name}, s.line);
+        if (table.columns[bi].identity && !explicitIdentity) impl.error(544, {table.name}, s.line);
 
     // SQL of a column's value when the statement gives none.
     auto defaultSql = [&](const catalog::Column& c) -> std::string {

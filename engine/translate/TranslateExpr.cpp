@@ -142,7 +142,11 @@ Typed Translator::Impl::convertTo(Typed t, const SqlType& to, ConversionContext 
         r.isNull = true;
         return r;
     }
-    if (style < 0 && !needsConversion(t.type, to, ctx)) return t;
+    // A lifted literal may be longer in the next batch of the same shape: its
+    // conversion into a typed target is always made when it is bound.
+    bool liftedText = t.param >= 0 && params[t.param].kind == ParamKind::Literal && t.type.isCharacter() &&
+                      ctx != ConversionContext::Implicit && to.isCharacter() && !(t.type == to);
+    if (style < 0 && !liftedText && !needsConversion(t.type, to, ctx)) return t;
     if (t.param >= 0 && style < 0) {
         ParamRef p = params[t.param];
         if (!p.convert) {
@@ -386,7 +390,10 @@ Typed Translator::Impl::expr(const Expr& e, Scope& scope) {
         if (cols.size() != 1) error(116, {}, e.line);
         std::string lhs = v.sql;
         if (!cols.empty() && cols[0].value.type.isCharacter() && !v.type.isCharacter() && v.type.id != TypeId::Unknown) {
-            sub = "SELECT " + convertTo(Typed{"s." + quoteIdent(cols[0].sqlName), cols[0].value.type}, v.type,
+            Typed inner;
+            inner.sql = "s." + quoteIdent(cols[0].sqlName);
+            inner.type = cols[0].value.type;
+            sub = "SELECT " + convertTo(inner, v.type,
                                         ConversionContext::Implicit, e.line).sql +
                   " FROM (" + sub + ") AS s";
         } else if (v.type.isCharacter() && !cols.empty() && !cols[0].value.type.isCharacter() &&

@@ -58,7 +58,8 @@ Typed Translator::Impl::column(const Expr& e, Scope& scope) {
         }
         if (found) {
             Typed t;
-            t.sql = quoteIdent(found->sqlAlias) + "." + quoteIdent(foundCol->sqlName);
+            t.sql = found->sqlAlias.empty() ? quoteIdent(foundCol->sqlName)
+                                            : quoteIdent(found->sqlAlias) + "." + quoteIdent(foundCol->sqlName);
             t.type = foundCol->type;
             t.nullable = foundCol->nullable;
             t.baseTable = foundCol->baseTable;
@@ -365,6 +366,22 @@ Typed Translator::Impl::call(const Expr& e, Scope& scope) {
         need(1, 3);
         t.type = SqlType{TypeId::VarChar, 10};
         t.sql = "printf('%10.0f'," + a[0].sql + ")";
+    } else if (catalog::Object* fn = env.catalog->find(f); fn && fn->kind == catalog::ObjectKind::Function) {
+        // a user-defined scalar function: run by the engine through qm_udf
+        if (!fn->module) {
+            Message m;
+            fn->module = catalog::Catalog::parseModule(fn->definition, m);
+            if (!fn->module) error(m, e.line);
+        }
+        const ast::Stmt& c = fn->module->create();
+        if (c.on || c.decls.empty()) error(internalError("嵌入式引擎不支持表值函数。"), e.line);
+        if (a.size() > c.params.size()) error(8144, {fn->name}, e.line);
+        if (a.size() < c.params.size()) error(313, {fn->name}, e.line);
+        std::string sql = "qm_udf(" + sqlLiteral(Value::fromText(fn->name));
+        for (std::size_t i = 0; i < c.params.size(); ++i)
+            sql += "," + convertTo(a[i], c.params[i].type, ConversionContext::Argument, e.line).sql;
+        t.sql = sql + ")";
+        t.type = c.decls.front().type;
     } else {
         error(195, {f}, e.line);
     }

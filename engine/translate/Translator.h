@@ -13,6 +13,7 @@
 #include "engine/parse/Literals.h"
 
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,8 @@ struct Environment {
     std::string database;
     // Makes sure a view's columns are known (resolving its definition).
     std::function<void(catalog::Object&)> resolveView;
+    // tables under SET IDENTITY_INSERT ... ON (lower-case names)
+    const std::set<std::string>* identityInsert = nullptr;
 };
 
 // What a data change needs beside its statement.
@@ -83,6 +86,8 @@ public:
     DmlPlan remove(const ast::Stmt& s, bool capture);
     // Column list of a view's definition (types and base columns), for the catalog.
     std::vector<catalog::Column> viewColumns(const ast::Select& s, const std::vector<std::string>& names);
+    // SQL of a CHECK condition over the columns of def, unqualified, literals inlined.
+    std::string checkSql(const ast::TableDef& def, const std::string& text);
     // SQL of a constant expression with literals inlined (column defaults).
     std::string inlineExpr(const ast::Expr& e, SqlType& type);
 

@@ -77,8 +77,10 @@ void setBackColor(QWidget* w, QColor c)
 QPlainTextEdit* makeListing(QWidget* parent, const char* name, const QString& text, Tw r)
 {
     auto* t = named(new QPlainTextEdit(text, parent), name, r);
+    // A vertical scroll bar only: long lines wrap at the box's width.
     t->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    t->setLineWrapMode(QPlainTextEdit::NoWrap);
+    t->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    t->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     QPalette p = t->palette();
     p.setColor(QPalette::Text, formBlue());
     t->setPalette(p);
@@ -103,13 +105,13 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
 
 QGroupBox* makeFrame(QWidget* parent, const char* name, const QString& caption, Tw r, QColor back)
 {
+    // A frame is opaque: it hides what lies under it (a banner, the form's
+    // picture) in its back colour, the button face unless one is given.
     auto* f = named(new QGroupBox(caption, parent), name, r);
-    if (back.isValid()) {
-        QPalette p = f->palette();
-        p.setColor(QPalette::Window, back);
-        f->setPalette(p);
-        f->setAutoFillBackground(true);
-    }
+    QPalette p = f->palette();
+    p.setColor(QPalette::Window, back.isValid() ? back : buttonFace());
+    f->setPalette(p);
+    f->setAutoFillBackground(true);
     return f;
 }
 

@@ -42,14 +42,15 @@ QLineEdit* makeTextBox(QWidget* parent, const char* name, const QString& text, T
 void setPasswordChar(QLineEdit* box);   // each character shown as "*"
 void setBackColor(QWidget* w, QColor c);
 
-// A multi-line listing box with a vertical scroll bar, blue text.
+// A multi-line listing box with a vertical scroll bar (long lines wrap), blue text.
 QPlainTextEdit* makeListing(QWidget* parent, const char* name, const QString& text, Tw r);
 
 // A command button; a valid back colour gives it the graphical style in that colour.
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, Tw r,
                         QColor back = QColor());
 
-// A frame, with or without caption; a valid back colour fills it.
+// A frame, with or without caption; opaque, filled with the back colour
+// (the button face when none is given).
 QGroupBox* makeFrame(QWidget* parent, const char* name, const QString& caption, Tw r,
                      QColor back = QColor());
 

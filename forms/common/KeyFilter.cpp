@@ -32,8 +32,12 @@ bool KeyPressFilter::eventFilter(QObject* watched, QEvent* event)
     auto* ke = static_cast<QKeyEvent*>(event);
     if (ke->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
         return false;
+    // Tab moves the focus and Delete edits: neither is a typed character, even
+    // where the platform gives them a text ("\t", DEL).
+    if (ke->key() == Qt::Key_Tab || ke->key() == Qt::Key_Backtab || ke->key() == Qt::Key_Delete)
+        return false;
     QString text = ke->text();
-    // Backspace, Enter and Tab are typed characters too.
+    // Backspace and Enter are typed characters too.
     if (text.isEmpty()) {
         if (ke->key() == Qt::Key_Backspace)
             text = QString(QChar(8));

@@ -122,6 +122,22 @@ bool TaskForm::fillCombo(QComboBox* combo, const QString& statement, const QStri
     db::Recordset spare;
     db::Recordset& set = rsstate ? spare : rs;
     sql = statement;
+    // Appending never changes the combo's text or choice (Qt would choose the
+    // first item of a combo that was empty).
+    const int index = combo->currentIndex();
+    const QString text = combo->currentText();
+    struct Restore {
+        QComboBox* combo;
+        int index;
+        QString text;
+        ~Restore()
+        {
+            if (combo->currentIndex() != index)
+                combo->setCurrentIndex(index);
+            if (combo->isEditable() && combo->currentText() != text)
+                combo->setEditText(text);
+        }
+    } restore{combo, index, text};
     try {
         set.open(toSql(sql), cnn);
         if (!set.isOpen())

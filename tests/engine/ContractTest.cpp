@@ -194,5 +194,65 @@ TEST_F(School, KeysAndReferencesAreEnforced) {
     EXPECT_EQ(nn.errorNumbers(), (std::vector<int>{515}));
 }
 
+
+TEST_F(School, EveryStatementFormOfTheFormsRuns) {
+    const char* forms[] = {
+        "select * from student where sno='2001001'",
+        "select * from student where sno ='2001001'",
+        "select * from student where sname ='张三'",
+        "select * from student where inyear between '2000' and '2002'",
+        "select count(*) from student where sno='2001001'",
+        "select count(*) from speciality  where spno='01001'",
+        "select sno from student ",
+        "select spno from speciality ",
+        "select * from teacher where tno ='t01'",
+        "select * from teacher where tname ='刘老师'",
+        "select * from teacher where dpno ='01'",
+        "select count(*) from teacher where tno = 't01'",
+        "select * from dpartment where dpno ='01'",
+        "select * from dpartment where dpname ='数学系'",
+        "select count(*) from dpartment where dpno='03'",
+        "insert into dpartment values('03','物理系','')",
+        "Delete dpartment  where dpno='03'",
+        "insert into speciality values('03001','物理学','02')",
+        "insert into course values('4','编译原理','','t01')",
+        "select count(*) from course where cno='4'",
+        "insert into teacher(tno,tname,tsex,tbirthday,prof,dpno) values('t03','孙老师','男','1975-7-7','副教授','01')",
+        "Delete teacher where tno='t03'",
+        "insert into student values('2001009','新生','女','1987-3-3','01001','')",
+        "Delete student where sno='2001009'",
+        "Insert Into score(sno,cno,gmark) values('2001001','1','88')",
+        "select count(*) from score where sno='2001001'",
+        "select count(*) from score where cno='1'",
+        "select * from  score  where sno='2001001'",
+        "select * from  score ",
+        "select * from  VIEW_CourseSelectionProgramInformation where sno = '2001001'",
+        "select * from  VIEW_CourseSelectionProgramInformation where cname = '数据库'",
+        "select * from VIEW_Scort where sno='2001001'",
+        "select * from VIEW_Scort where cno='1'",
+        "select cno  from VIEW_Scort where sno='2001001'",
+        "select sno from VIEW_Scort where cno='1'",
+        "select * from  reexamination",
+        "select * from reexamination where sno='2001001'",
+        "insert into userSystem (userid,userpwd,userRule)   values('admin','123','管理员')",
+        "select * from userSystem where userID = 'ADMIN' and userPWD = '123' and userRule = '管理员'",
+        "select * from  userSystem ",
+        "delete  VIEW_Scort   where cno='1'",
+        "exec s_avg_sea '2001001'",
+        "exec c_avg_sea '1'",
+        "exec sp_avg_sea '01001'",
+        "exec dp_avg_sea '01'",
+        "exec No_sp_avg_sea",
+        "exec No_dp_avg_sea",
+    };
+    for (const char* sql : forms) {
+        SCOPED_TRACE(sql);
+        ok(sql);
+    }
+    // the user table is read without regard to case, as the forms spell it both ways
+    EXPECT_EQ(scalar("select userRule from userSystem where userid = 'admin'"), "管理员");
+    EXPECT_EQ(scalar("select ccredit from course where cno = '4'"), "0");
+}
+
 }  // namespace
 }  // namespace qmtest

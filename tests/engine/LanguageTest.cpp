@@ -135,6 +135,9 @@ TEST_F(Language, ConversionsIntoColumns) {
     auto t = run("insert into c(s) values ('abcde') print 'after'");
     ASSERT_EQ(t.messages.size(), 3u);
     EXPECT_EQ(t.messages[2].text, "after");
+    // the same statement shape with a longer literal is still checked
+    ok("insert into c(v) values ('ab')");
+    EXPECT_EQ(run("insert into c(v) values ('abcdefgh')").errorNumbers(), (std::vector<int>{8152}));
     // variables and parameters cut silently
     EXPECT_EQ(scalar("declare @x char(3) = 'abcdef' select @x"), "abc");
 }
@@ -178,6 +181,10 @@ TEST_F(Language, IdentityDefaultsAndInsertSelect) {
     EXPECT_EQ(scalar("select active from emp where id = 5"), "1");
     EXPECT_NE(scalar("select hired from emp where id = 5"), "NULL");
     EXPECT_EQ(scalar("select @@identity"), "6");
+    EXPECT_EQ(run("insert into emp(id, name) values (50, 'x')").errorNumbers(), (std::vector<int>{544}));
+    ok("set identity_insert emp on insert into emp(id, name) values (50, 'x') set identity_insert emp off");
+    ok("insert into emp(name) values ('next')");
+    EXPECT_EQ(scalar("select max(id) from emp"), "51");
     EXPECT_EQ(run("insert into emp values ('x')").errorNumbers(), (std::vector<int>{213}));
     EXPECT_EQ(run("insert into emp(name, dept) values ('x')").errorNumbers(), (std::vector<int>{109}));
 }
@@ -387,6 +394,73 @@ TEST_F(Modern, CommonTableExpressions) {
     EXPECT_EQ(scalar("with a as (select i from n), b as (select i from a where i = 3) select i from b"), "3");
 }
 
+TEST_F(Modern, ScalarFunctions) {
+    ok("create function dbo.grade(@m int) returns varchar(10) as begin\n"
+       "  declare @r varchar(10)\n"
+       "  if @m >= 60 set @r = 'pass' else set @r = 'fail'\n"
+       "  return @r\n"
+       "end");
+    EXPECT_EQ(column("select dbo.grade(i * 30) from n order by i"), (std::vector<std::string>{"fail", "pass", "pass"}));
+    EXPECT_EQ(scalar("select count(*) from n where dbo.grade(i * 25) = 'pass'"), "1");
+    ok("create function half(@x numeric(10,2)) returns numeric(10,2) as begin return @x / 2 end");
+    EXPECT_EQ(scalar("select dbo.half(5)"), "2.50");
+    ok("create function boom() returns int as begin return 1 / 0 end");
+    EXPECT_EQ(run("select dbo.boom()").errorNumbers(), (std::vector<int>{8134}));
+    EXPECT_EQ(run("select dbo.grade()").errorNumbers(), (std::vector<int>{313}));
+    ok("drop function half");
+    EXPECT_EQ(run("select dbo.half(1)").errorNumbers(), (std::vector<int>{195}));
+}
+
+TEST_F(Modern, RecursiveFunctionsAndProcedures) {
+    ok("create function fact(@n int) returns int as begin\n"
+       "  if @n <= 1 return 1\n"
+       "  return @n * dbo.fact(@n - 1)\n"
+       "end");
+    EXPECT_EQ(scalar("select dbo.fact(5)"), "120");
+    EXPECT_EQ(column("select dbo.fact(i) from n order by i"), (std::vector<std::string>{"1", "2", "6"}));
+    EXPECT_EQ(run("select dbo.fact(40)").errorNumbers(), (std::vector<int>{217}));
+    ok("create procedure countdown @n int as begin select @n if @n > 0 begin set @n = @n - 1 exec countdown @n end end");
+    EXPECT_EQ(ok("exec countdown 3").sets.size(), 4u);
+}
+
+TEST_F(Modern, BatchRunFromInsideASink) {
+    struct Nested : RecordingSink {
+        Session* s = nullptr;
+        std::vector<std::string> inner;
+        void row(const RowView& r) override {
+            RecordingSink::row(r);
+            RecordingSink x;
+            s->execute("select s from n where i = " + std::to_string(r.cell(0).integer), x);
+            inner.push_back(x.sets.at(0).text(0, 0));
+        }
+    } sink;
+    sink.s = session.get();
+    session->execute("select i from n order by i", sink);
+    EXPECT_EQ(sink.inner, (std::vector<std::string>{"a", "b", "c"}));
+    EXPECT_EQ(sink.sets.at(0).rows.size(), 3u);
+}
+
+TEST_F(Modern, DynamicSql) {
+    EXPECT_EQ(scalar("exec sp_executesql N'select s from n where i = @k', N'@k int', @k = 2"), "b");
+    auto r = ok("declare @c int exec sp_executesql N'select @out = count(*) from n where i > @min', "
+                "N'@min int, @out int OUTPUT', @min = 1, @out = @c OUTPUT select @c");
+    EXPECT_EQ(r.sets.back().text(0, 0), "2");
+    EXPECT_EQ(scalar("exec ('select count(*) from n')"), "3");
+    EXPECT_EQ(run("exec sp_executesql N'select * from nothing'").errorNumbers(), (std::vector<int>{208}));
+}
+
+TEST_F(Modern, InsertExec) {
+    ok("create table sink_t (i int, s varchar(10))");
+    ok("create procedure rows_of @min int as select i, s from n where i >= @min");
+    auto r = ok("insert into sink_t exec rows_of 2");
+    ASSERT_FALSE(r.counts.empty());
+    EXPECT_EQ(r.counts.back(), 2);
+    EXPECT_TRUE(r.sets.empty());
+    EXPECT_EQ(column("select s from sink_t order by i"), (std::vector<std::string>{"b", "c"}));
+    ok("insert into sink_t (i) exec ('select 9')");
+    EXPECT_EQ(scalar("select count(*) from sink_t"), "3");
+}
+
 TEST_F(Modern, WindowFunctionsAndPaging) {
     EXPECT_EQ(column("select row_number() over (order by i desc) from n order by i"),
               (std::vector<std::string>{"3", "2", "1"}));
@@ -475,6 +549,25 @@ TEST_F(Alter, GeneratedScriptsAddConstraintsAfterwards) {
     ok("alter table child add note varchar(10) null");
     EXPECT_EQ(run("alter table child alter column note varchar(20) not null").errorNumbers(), (std::vector<int>{515}));
     EXPECT_EQ(scalar("select count(*) from child"), "2");
+}
+
+TEST_F(Alter, CheckConstraints) {
+    ok("create table person (id int primary key, sex char(2) check (sex in ('男', '女')), age int, "
+       "constraint ck_age check (age between 0 and 150))");
+    ok("insert into person values (1, '男', 20)");
+    auto bad = run("insert into person values (2, 'x', 20)");
+    EXPECT_EQ(bad.errorNumbers(), (std::vector<int>{547}));
+    EXPECT_NE(bad.messages[0].text.find("CHECK"), std::string::npos);
+    EXPECT_NE(bad.messages[0].text.find("column 'sex'"), std::string::npos) << bad.messages[0].text;
+    auto age = run("update person set age = 200");
+    EXPECT_EQ(age.errorNumbers(), (std::vector<int>{547}));
+    EXPECT_NE(age.messages[0].text.find("ck_age"), std::string::npos);
+    EXPECT_EQ(scalar("select age from person"), "20");
+    ok("alter table person drop constraint ck_age");
+    ok("update person set age = 200");
+    EXPECT_EQ(run("alter table person add constraint ck_small check (age < 100)").errorNumbers(), (std::vector<int>{547}));
+    ok("alter table person add constraint ck_big check (age > 100)");
+    EXPECT_EQ(run("update person set age = 5").errorNumbers(), (std::vector<int>{547}));
 }
 
 TEST_F(Alter, RefusedChangesLeaveTheTable) {

@@ -4,11 +4,13 @@
 #include "app/Module1.h"
 #include "forms/access/MDIFormSMSystem.h"
 #include "forms/access/floginuser.h"
+#include "forms/common/ImageBox.h"
 #include "forms/common/MessageBox.h"
 #include "forms/common/Style.h"
 #include "tests/forms/support/FormTest.h"
 
 #include <QApplication>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -61,6 +63,19 @@ private slots:
         QCOMPARE(command(2)->text(), QString("退出"));
         QVERIFY(label(1)->isEnabled());
         QCOMPARE(label(1)->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
+    }
+
+    void frameHidesTheFootOfTheBanner()
+    {
+        // The frame is opaque: the banner's lowest part lies under it.
+        const QPoint inFrame = form->Frame1->geometry().topLeft() + QPoint(200, 8);
+        QVERIFY(form->Image1->geometry().contains(inFrame));
+        QVERIFY(form->Frame1->childAt(inFrame - form->Frame1->pos()) == nullptr);
+        const QColor seen = form->grab().toImage().pixelColor(inFrame);
+        const QColor face = buttonFace();   // the style may shade the panel a little
+        QVERIFY2(qAbs(seen.red() - face.red()) < 16 && qAbs(seen.green() - face.green()) < 16
+                     && qAbs(seen.blue() - face.blue()) < 16,
+                 qPrintable(seen.name()));
     }
 
     void optionButtonsSwitchTheLoginFields()

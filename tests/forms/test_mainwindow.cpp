@@ -187,6 +187,23 @@ private slots:
         QVERIFY(mdi::find("Fdpartment"));
     }
 
+    void childrenAreLeftOnlyThroughTheirOwnButtons()
+    {
+        // No control box: no key closes a child (Ctrl+F4, Ctrl+W).
+        ChildForm* f = mdi::open("Fcourse");
+        QVERIFY(f);
+        auto* box = f->findChild<QLineEdit*>();
+        QApplication::setActiveWindow(main);
+        box->setFocus();
+        QTRY_VERIFY(box->hasFocus());
+        for (const QKeySequence& keys : {QKeySequence(Qt::CTRL | Qt::Key_F4), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+            QTest::keySequence(box, keys);
+            QApplication::processEvents();
+            QCOMPARE(mdi::find("Fcourse"), f);
+        }
+        QVERIFY(menu());
+    }
+
     void menuEntryBringsThePictureMenuForward()
     {
         ChildForm* f = mdi::open("Fcourse");

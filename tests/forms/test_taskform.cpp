@@ -182,6 +182,26 @@ private slots:
         QVERIFY(!form->rs.isOpen());
     }
 
+    void comboFillKeepsTheComboText_data()
+    {
+        QTest::addColumn<QStringList>("stored");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("empty combo, empty text") << QStringList() << "";
+        QTest::newRow("empty combo, typed text") << QStringList() << "x";
+        QTest::newRow("stored items, empty text") << QStringList({"a"}) << "";
+        QTest::newRow("stored items, stored text") << QStringList({"a"}) << "a";
+    }
+    void comboFillKeepsTheComboText()
+    {
+        QFETCH(QStringList, stored);
+        QFETCH(QString, text);
+        auto* combo = makeCombo(form, "ComboZ", stored, text, {0, 0, 1000, 300});
+        QVERIFY(form->fillCombo(combo, "select spno from speciality ", "spno"));
+        QCOMPARE(combo->count(), stored.size() + 2);
+        QCOMPARE(combo->currentText(), text);
+        delete combo;
+    }
+
     void comboFillOnAnEmptyTableKeepsTheStoredItems()
     {
         test::execute({"delete from speciality"});

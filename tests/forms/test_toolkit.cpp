@@ -23,6 +23,9 @@
 #include <QFontInfo>
 #include <QLineEdit>
 #include <QScrollBar>
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTextLayout>
 
 using namespace quillmere;
 using namespace quillmere::forms;
@@ -202,6 +205,30 @@ private slots:
         QCOMPARE(box.text(), QString("19"));
     }
 
+    void digitFilterLetsTabAndDeleteWork()
+    {
+        // Tab and Delete carry a text on some platforms; they still move the
+        // focus and delete, without the digit message.
+        ScriptedMessageBoxes boxes;
+        QWidget w;
+        auto* digits = new QLineEdit("123", &w);
+        auto* next = new QLineEdit(&w);
+        next->move(0, 40);
+        setDigitFilter(digits);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QApplication::setActiveWindow(&w);
+        digits->setFocus();
+        QTRY_VERIFY(digits->hasFocus());
+        digits->setCursorPosition(0);
+        QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, QString(QChar(0x7F)));
+        QApplication::sendEvent(digits, &del);
+        QCOMPARE(digits->text(), QString("23"));
+        QTest::keyClick(digits, Qt::Key_Tab);
+        QTRY_VERIFY(next->hasFocus());
+        QCOMPARE(boxes.count(), 0);
+    }
+
     void dateCheck_data()
     {
         QTest::addColumn<QString>("text");
@@ -265,6 +292,21 @@ private slots:
         QCOMPARE(e->echoMode(), QLineEdit::Password);
         QCOMPARE(e->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, e), int('*'));
         delete e;
+    }
+
+    void listingWrapsLongLines()
+    {
+        // Only a vertical scroll bar: a line longer than the box wraps, so all
+        // of it can be read.
+        QPlainTextEdit* t = makeListing(nullptr, "Text1", QString(200, QLatin1Char('x')) + " end", {0, 0, 3000, 3000});
+        t->show();
+        QVERIFY(QTest::qWaitForWindowExposed(t));
+        QCOMPARE(t->palette().color(QPalette::Text), QColor(0, 0, 255));
+        QVERIFY(!t->isReadOnly());
+        QCOMPARE(t->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        QVERIFY(!t->horizontalScrollBar()->isVisible());
+        QVERIFY(t->document()->firstBlock().layout()->lineCount() > 1);
+        delete t;
     }
 
     void pictureKeepsItsOwnSizeAndSurvivesMissingFiles()
