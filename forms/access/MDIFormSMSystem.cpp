@@ -164,6 +164,7 @@ void MDIFormSMSystem::Form_Load()
     if (QScreen* s = QGuiApplication::primaryScreen())
         setGeometry(s->availableGeometry());
     showMaximized();
+    activateWindow();
     mdi::open(QStringLiteral("FMDIlogin"));
 }
 

@@ -77,8 +77,10 @@ void setBackColor(QWidget* w, QColor c)
 QPlainTextEdit* makeListing(QWidget* parent, const char* name, const QString& text, Tw r)
 {
     auto* t = named(new QPlainTextEdit(text, parent), name, r);
+    // A vertical scroll bar only: long lines wrap at the box's width.
     t->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    t->setLineWrapMode(QPlainTextEdit::NoWrap);
+    t->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    t->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     QPalette p = t->palette();
     p.setColor(QPalette::Text, formBlue());
     t->setPalette(p);

@@ -42,7 +42,7 @@ QLineEdit* makeTextBox(QWidget* parent, const char* name, const QString& text, T
 void setPasswordChar(QLineEdit* box);   // each character shown as "*"
 void setBackColor(QWidget* w, QColor c);
 
-// A multi-line listing box with a vertical scroll bar, blue text.
+// A multi-line listing box with a vertical scroll bar (long lines wrap), blue text.
 QPlainTextEdit* makeListing(QWidget* parent, const char* name, const QString& text, Tw r);
 
 // A command button; a valid back colour gives it the graphical style in that colour.

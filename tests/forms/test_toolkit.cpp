@@ -23,6 +23,9 @@
 #include <QFontInfo>
 #include <QLineEdit>
 #include <QScrollBar>
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTextLayout>
 
 using namespace quillmere;
 using namespace quillmere::forms;
@@ -289,6 +292,21 @@ private slots:
         QCOMPARE(e->echoMode(), QLineEdit::Password);
         QCOMPARE(e->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, e), int('*'));
         delete e;
+    }
+
+    void listingWrapsLongLines()
+    {
+        // Only a vertical scroll bar: a line longer than the box wraps, so all
+        // of it can be read.
+        QPlainTextEdit* t = makeListing(nullptr, "Text1", QString(200, QLatin1Char('x')) + " end", {0, 0, 3000, 3000});
+        t->show();
+        QVERIFY(QTest::qWaitForWindowExposed(t));
+        QCOMPARE(t->palette().color(QPalette::Text), QColor(0, 0, 255));
+        QVERIFY(!t->isReadOnly());
+        QCOMPARE(t->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        QVERIFY(!t->horizontalScrollBar()->isVisible());
+        QVERIFY(t->document()->firstBlock().layout()->lineCount() > 1);
+        delete t;
     }
 
     void pictureKeepsItsOwnSizeAndSurvivesMissingFiles()
