@@ -145,6 +145,72 @@ void isNumeric(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_int(ctx, digits && i == s.size() ? 1 : 0);
 }
 
+// qm_avg_final(sum, count, scale): the average of integers truncated to scale
+// decimals, exactly (AVG over numeric(p,0)); NULL when count is 0.
+void avgFinal(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    std::int64_t count = sqlite3_value_int64(argv[1]);
+    if (count == 0 || sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    int scale = sqlite3_value_int(argv[2]);
+    if (sqlite3_value_type(argv[0]) != SQLITE_INTEGER || scale < 0 || scale > 18) {
+        sqlite3_result_double(ctx, sqlite3_value_double(argv[0]) / static_cast<double>(count));
+        return;
+    }
+    __int128 factor = 1;
+    for (int i = 0; i < scale; ++i) factor *= 10;
+    __int128 q = static_cast<__int128>(sqlite3_value_int64(argv[0])) * factor / count;  // truncates toward zero
+    if (scale == 0) {
+        sqlite3_result_int64(ctx, static_cast<std::int64_t>(q));
+        return;
+    }
+    __int128 whole = q / factor, frac = q % factor;
+    sqlite3_result_double(ctx, static_cast<double>(whole) + static_cast<double>(frac) / static_cast<double>(factor));
+}
+
+// qm_avg_integers(x): AVG over numeric(p,0) stored as integers, as numeric(38,6):
+// the exact quotient truncated to six decimals, computed once per group.
+struct AvgAcc {
+    std::int64_t count;
+    __int128 sum;
+    bool real;
+    double rsum;
+};
+
+void avgIntegersStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    int t = sqlite3_value_type(argv[0]);
+    if (t == SQLITE_NULL) return;
+    auto* a = static_cast<AvgAcc*>(sqlite3_aggregate_context(ctx, sizeof(AvgAcc)));
+    if (!a) return;
+    ++a->count;
+    if (t == SQLITE_INTEGER && !a->real) {
+        a->sum += sqlite3_value_int64(argv[0]);
+    } else {
+        if (!a->real) {
+            a->real = true;
+            a->rsum = static_cast<double>(a->sum);
+        }
+        a->rsum += sqlite3_value_double(argv[0]);
+    }
+}
+
+void avgIntegersFinal(sqlite3_context* ctx) {
+    auto* a = static_cast<AvgAcc*>(sqlite3_aggregate_context(ctx, 0));
+    if (!a || a->count == 0) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    if (a->real) {
+        sqlite3_result_double(ctx, a->rsum / static_cast<double>(a->count));
+        return;
+    }
+    const __int128 factor = 1000000;
+    __int128 q = a->sum * factor / a->count;  // truncates toward zero
+    __int128 whole = q / factor, frac = q % factor;
+    sqlite3_result_double(ctx, static_cast<double>(whole) + static_cast<double>(frac) / 1e6);
+}
+
 }  // namespace
 
 void registerEngineFunctions(sqlite3* db, FunctionState* state) {
@@ -153,6 +219,10 @@ void registerEngineFunctions(sqlite3* db, FunctionState* state) {
     sqlite3_create_function_v2(db, "qm_next_identity", 4, SQLITE_UTF8, state, nextIdentity, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, "qm_object_id", 1, SQLITE_UTF8, state, objectId, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, "qm_newid", 0, SQLITE_UTF8, nullptr, newId, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db, "qm_avg_final", 3, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, avgFinal, nullptr,
+                               nullptr, nullptr);
+    sqlite3_create_function_v2(db, "qm_avg_integers", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, nullptr,
+                               avgIntegersStep, avgIntegersFinal, nullptr);
     sqlite3_create_function_v2(db, "qm_isnumeric", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, isNumeric, nullptr,
                                nullptr, nullptr);
 }

@@ -182,6 +182,11 @@ Typed Translator::Impl::call(const Expr& e, Scope& scope) {
         t.type = aggregateType(f, a.type.id == TypeId::Unknown ? SqlType{TypeId::Int} : a.type);
         if (f == "avg" && a.type.isInteger()) {
             t.sql = "tsql_avg_int(" + d + a.sql + ")";
+        } else if (f == "avg" && a.type.id == TypeId::Numeric && a.type.scale == 0 && a.type.precision <= 18) {
+            // integers stored: SQLite's own sum and count, divided exactly once per group
+            t.sql = t.type.scale == 6 ? "qm_avg_integers(" + d + a.sql + ")"
+                                      : "qm_avg_final(sum(" + d + a.sql + "), count(" + d + a.sql + ")," +
+                                            std::to_string(t.type.scale) + ")";
         } else if (f == "avg" && (a.type.id == TypeId::Numeric || a.type.id == TypeId::Money || a.type.id == TypeId::SmallMoney)) {
             t.sql = "tsql_avg_numeric(" + d + a.sql + "," + std::to_string(t.type.scale) + ")";
         } else if (f == "sum" && a.type.isInteger()) {

@@ -32,7 +32,9 @@ bool ImageBox::loadPicture(const QString& name)
 
 void ImageBox::mousePressEvent(QMouseEvent* e)
 {
-    pressed_ = true;
+    // Click belongs to the left button; MouseDown and MouseUp to any button.
+    if (e->button() == Qt::LeftButton)
+        pressed_ = true;
     emit mouseDown();
     e->accept();
 }
@@ -45,8 +47,9 @@ void ImageBox::mouseMoveEvent(QMouseEvent* e)
 
 void ImageBox::mouseReleaseEvent(QMouseEvent* e)
 {
-    const bool wasPressed = pressed_;
-    pressed_ = false;
+    const bool wasPressed = pressed_ && e->button() == Qt::LeftButton;
+    if (e->button() == Qt::LeftButton)
+        pressed_ = false;
     emit mouseUp();
     if (wasPressed && rect().contains(e->position().toPoint()))
         emit clicked();

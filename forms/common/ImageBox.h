@@ -1,6 +1,6 @@
 // An image control: shows its picture at the picture's own size (the control
 // takes that size), has a tool tip, and reports Click, MouseDown, MouseMove and
-// MouseUp.
+// MouseUp (Click: the left button only).
 #pragma once
 
 #include <QLabel>

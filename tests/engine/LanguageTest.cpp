@@ -372,6 +372,16 @@ TEST_F(Catalogs, GroupingRulesAsOnTheServer) {
     EXPECT_EQ(column("select distinct k from g order by k").size(), 2u);
 }
 
+TEST_F(Catalogs, AverageOfWholeNumbersIsExactToSixPlaces) {
+    ok("create table m (g char(1), v numeric(18,0))");
+    ok("insert into m values ('a', 1), ('a', 1), ('a', 2), ('b', -1), ('b', -1), ('b', -2), ('c', null), "
+       "('d', 123456789012), ('d', 123456789013)");
+    EXPECT_EQ(column("select avg(v) from m group by g order by g"),
+              (std::vector<std::string>{"1.333333", "-1.333333", "NULL", "123456789012.500000"}));
+    auto r = ok("select avg(v) from m");
+    EXPECT_EQ(r.sets[0].columns[0].type.name(), "numeric(38,6)");
+}
+
 }  // namespace
 }  // namespace qmtest
 

@@ -122,6 +122,7 @@ private slots:
         QVERIFY(f);
         QCOMPARE(main->mdiArea()->activeSubWindow(), mdi::windowOf(f));
         QVERIFY(mdi::windowOf(f)->isMaximized());
+        QCOMPARE(main->windowTitle(), QString("Quillmere"));   // the child's caption is not merged in
         // Choosing it again brings the same form forward, not a second one.
         main->menuEntry("菜单")->trigger();
         QCOMPARE(main->mdiArea()->activeSubWindow(), mdi::windowOf(menu()));

@@ -23,6 +23,7 @@
 #include <QFontInfo>
 #include <QLineEdit>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QTextLayout>
@@ -317,6 +318,12 @@ private slots:
         const QPixmap own(imagePath("user.gif"));
         QVERIFY(!own.isNull());
         QCOMPARE(img->size(), own.size());
+        // Any button raises MouseDown and MouseUp; only the left one clicks.
+        QSignalSpy down(img, &ImageBox::mouseDown), up(img, &ImageBox::mouseUp), clicked(img, &ImageBox::clicked);
+        QTest::mouseClick(img, Qt::RightButton, {}, QPoint(5, 5));
+        QCOMPARE(QList<int>({int(down.count()), int(up.count()), int(clicked.count())}), QList<int>({1, 1, 0}));
+        QTest::mouseClick(img, Qt::LeftButton, Qt::ShiftModifier, QPoint(5, 5));
+        QCOMPARE(QList<int>({int(down.count()), int(up.count()), int(clicked.count())}), QList<int>({2, 2, 1}));
         QVERIFY(!img->loadPicture("no-such-picture.gif"));
         QCOMPARE(img->pictureName(), QString("user.gif"));
         QVERIFY(!img->pixmap().isNull());
