@@ -41,11 +41,14 @@ TEST_F(Dml, ConstraintErrorsLeaveTheTableUnchanged) {
     check({
         {"insert p values (1, 'dup', 1)", "E2627"},
         {"insert p values (20, null, 1)", "E515"},
+        {"insert p values (20, 'x', -1)", "E547"},
         {"insert c values (99, 'x')", "E547"},
         {"delete p where id = 1", "E547"},
         {"update p set id = 9 where id = 1", "E547"},
         {"insert c values (null, 'ok')", "(1)"},
         {"insert p values (20, 'ok', 1), (1, 'dup', 1)", "E2627"},
+        {"update p set score = score - 75", "E547"},
+        {"insert c values (3, 'toolong')", "E8152"},
         {"select count(*), sum(score) from p", "[3,240] (1)"},
         {"insert p (id, name) values (21, 'okay         ')", "(1)"},
     });
@@ -87,6 +90,9 @@ TEST_F(Conformance, IdentityColumns) {
         {"insert i (id, v) values (10, 'x')", "E544"},
         {"delete i where id = 3; insert i (v) values ('d'); select max(id) from i", "(1) (1) [4] (1)"},
         {"select ident_current('i')", "[4] (1)"},
+        {"set identity_insert i on; insert i (id, v) values (10, 'x'); set identity_insert i off; "
+         "insert i (v) values ('y'); select max(id) from i",
+         "(1) (1) [11] (1)"},
     });
 }
 
@@ -104,6 +110,7 @@ TEST_F(Conformance, TableDefinitions) {
          ""},
         {"insert t2 (a, b, c) values (1, 1, 1); select d from t2", "(1) [zz] (1)"},
         {"insert t2 (a, b, c) values (2, 1, 1)", "E2627"},
+        {"insert t2 (a, c) values (4, 9)", "E547"},
         {"create table t3 (a int, b int, primary key (a, b)); insert t3 values (1, 1), (1, 2); insert t3 values (1, 1)",
          "(2) E2627"},
         {"if object_id('t2') is not null drop table t2; select object_id('t2')", "[NULL] (1)"},

@@ -14,6 +14,7 @@ TEST_F(Conformance, ErrorScope) {
         {"declare @i int; set @i = 'x'; print 'after'", "E245"},
         {"declare @i int; set @i = 1 / 0; print 'after'", "E8134 P:after"},
         {"insert e values (1, 'dup'); print 'after'", "E2627 P:after"},
+        {"insert e values (2, 'toolong'); print 'after'", "E8152 P:after"},
         {"declare @d datetime; set @d = '2007-02-30'; print 'after'", "E242 P:after"},
         {"declare @d datetime; set @d = 'x'; print 'after'", "E241"},
         {"print 'before'; select * from nosuch; print 'after'", "P:before E208"},

@@ -109,6 +109,15 @@ TEST_F(Procedures, DefinitionChanges) {
     });
 }
 
+TEST_F(Conformance, NestingLimitReportedInTheProcedure) {
+    setup({"create proc rec @n int as\nbegin\n  declare @m int = @n - 1\n  exec rec @m\nend"});
+    Recorder r = run("exec rec 40");
+    ASSERT_FALSE(r.messages.empty());
+    EXPECT_EQ(r.messages[0].number, 217);
+    EXPECT_EQ(r.messages[0].procedure, "rec");
+    EXPECT_EQ(r.messages[0].line, 4);
+}
+
 TEST_F(Conformance, DynamicSql) {
     check({
         {"exec ('select 1 as a')", "[1] (1)"},
