@@ -108,7 +108,8 @@ private:
 };
 
 std::string foldName(std::string_view name);
-inline bool isTempName(std::string_view name) { return !name.empty() && name[0] == '#'; }
+// #temporary tables and @table variables
+inline bool isTempName(std::string_view name) { return !name.empty() && (name[0] == '#' || name[0] == '@'); }
 // The name of a CHECK constraint: as declared, else one made from the table and column.
 std::string checkName(const std::string& table, const ast::CheckDef& check, std::size_t index);
 

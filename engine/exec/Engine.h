@@ -38,6 +38,7 @@ struct Frame {
     bool isFunction = false;
     const SqlType* returnType = nullptr;
     Value returnScalar;
+    std::vector<std::string> tableVariables;  // dropped when the frame ends
 };
 
 // Caught: an error inside BEGIN TRY, on its way to the CATCH block.
@@ -118,7 +119,8 @@ public:
     Flow runSelect(const ast::Stmt& s, Frame& f);
     Flow runDml(const ast::Stmt& s, Frame& f);
     Flow runInsertExec(const ast::Stmt& s, Frame& f);
-    Flow runNested(const std::string& sql, Frame& f);  // internal T-SQL run in the current frame
+    Flow runNested(const std::string& sql, Frame& f);
+    void dropTableVariables(Frame& f);  // internal T-SQL run in the current frame
     int insertExecCounter_ = 0;
     void fireTriggers(catalog::Object& table, char action, Frame& f, const std::string& ins, const std::string& del);
     Value evaluate(const ast::Stmt& s, int part, const ast::Expr& e, Frame& f, const SqlType* target, SqlType* type);

@@ -144,6 +144,7 @@ Flow Engine::runExecuteSql(const ast::Stmt& s, Frame& f) {
     parse::decodeLiterals(sql.bytes, lx, lits);
     inner.literals = &lits;
     Flow fl = runStatements(tree->statements, inner);
+    dropTableVariables(inner);
     if (fl == Flow::Caught) {
         RuntimeError c{Message{}};
         c.caught = true;
@@ -178,6 +179,7 @@ Flow Engine::runExec(const ast::Stmt& s, Frame& f) {
         inner.literals = &lits;
         inner.nestLevel = f.nestLevel;
         Flow fl = runStatements(tree->statements, inner);
+        dropTableVariables(inner);
         if (fl == Flow::Caught) {
             RuntimeError c{Message{}};
             c.caught = true;
@@ -268,7 +270,15 @@ Flow Engine::runExec(const ast::Stmt& s, Frame& f) {
         pf.vars[p.name] = Variable{p.type, std::move(std::get<Value>(r))};
     }
     bool savedNocount = nocount_;
-    Flow fl = runStatements(create.body, pf);
+    Flow fl;
+    try {
+        fl = runStatements(create.body, pf);
+    } catch (...) {
+        dropTableVariables(pf);
+        nocount_ = savedNocount;
+        throw;
+    }
+    dropTableVariables(pf);
     nocount_ = savedNocount;
     if (fl == Flow::Caught) {
         RuntimeError c{Message{}};

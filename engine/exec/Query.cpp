@@ -663,7 +663,9 @@ void Engine::fireTriggers(catalog::Object& table, char action, Frame& f, const s
         Flow fl;
         try {
             fl = runStatements(mod->create().body, tf);
+            dropTableVariables(tf);
         } catch (...) {
+            dropTableVariables(tf);
             triggerStack_.pop_back();
             nocount_ = savedNocount;
             throw;

@@ -109,7 +109,13 @@ BatchStatus Engine::executeOutermost(std::string_view batch, std::span<const Par
             if (name.empty() || name[0] != '@') name = "@" + name;
             top.vars[name] = Variable{p.type, p.value};
         }
-        runStatements(tree->statements, top);
+        try {
+            runStatements(tree->statements, top);
+        } catch (...) {
+            dropTableVariables(top);
+            throw;
+        }
+        dropTableVariables(top);
         // cursors refer to the batch's tree: they end with it
         cursors_.clear();
         caught_.clear();
@@ -657,6 +663,39 @@ Flow Engine::dispatch(const ast::Stmt& s, Frame& f) {
         return Flow::Next;
     case StmtKind::TryCatch:
         return runTryCatch(s, f);
+    case StmtKind::DeclareTable: {
+        const std::string& name = s.target.front();
+        if (catalog_.find(name)) throw RuntimeError{qmError(134, {name})};
+        std::string sql = sqliteTableSql(name, s.table, true);
+        std::string err;
+        if (!execOk(sql, &err)) throw RuntimeError{internalError(err)};
+        ast::Stmt holder;
+        holder.target = s.target;
+        holder.table.columns.reserve(s.table.columns.size());
+        // the catalog keeps a CREATE text for it, like any table
+        std::string text = "CREATE TABLE [" + name + "] (";
+        for (std::size_t i = 0; i < s.table.columns.size(); ++i) {
+            const auto& c = s.table.columns[i];
+            text += (i ? ", [" : "[") + c.name + "] " + c.type.name() + (c.notNull ? " NOT NULL" : " NULL");
+            if (!c.defaultText.empty()) text += " DEFAULT " + c.defaultText;
+            if (c.identity) text += " IDENTITY(" + std::to_string(c.seed) + "," + std::to_string(c.increment) + ")";
+        }
+        if (!s.table.primaryKey.empty()) {
+            text += ", PRIMARY KEY (";
+            for (std::size_t i = 0; i < s.table.primaryKey.size(); ++i) text += (i ? ", [" : "[") + s.table.primaryKey[i] + "]";
+            text += ")";
+        }
+        text += ")";
+        lex::LexResult lx;
+        lex::tokenize(text, lx);
+        ast::Batch b;
+        Message m;
+        if (!parse::parseBatch(text, lx, b, m)) throw RuntimeError{m};
+        auto obj = catalog::Catalog::tableFromStatement(*b.statements.front(), text);
+        if (!catalog_.add(db_, std::move(obj), m)) throw RuntimeError{m};
+        f.tableVariables.push_back(name);
+        return Flow::Next;
+    }
     case StmtKind::AlterTable:
         return runAlterTable(s, f);
     case StmtKind::Throw: {
@@ -923,7 +962,13 @@ void Engine::callFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) 
         sink_ = &capture;
         tryDepth_ = 0;
         ++udfDepth_;
-        runStatements(c.body, ff);
+        try {
+            runStatements(c.body, ff);
+        } catch (...) {
+            dropTableVariables(ff);
+            throw;
+        }
+        dropTableVariables(ff);
         --udfDepth_;
         result = ff.returnScalar;
     } catch (const RuntimeError& e) {
@@ -957,6 +1002,19 @@ void Engine::callFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) 
         sqlite3_result_blob(ctx, result.bytes.data(), static_cast<int>(result.bytes.size()), SQLITE_TRANSIENT);
         break;
     }
+}
+
+}  // namespace quillmere::engine::exec
+
+namespace quillmere::engine::exec {
+
+void Engine::dropTableVariables(Frame& f) {
+    for (const auto& name : f.tableVariables) {
+        execOk("DROP TABLE IF EXISTS temp." + translate::quoteIdent(name));
+        Message m;
+        catalog_.remove(db_, name, m);
+    }
+    f.tableVariables.clear();
 }
 
 }  // namespace quillmere::engine::exec

@@ -194,7 +194,7 @@ enum class StmtKind {
     CreateIndex, DropIndex, AlterTable, CreateFunction, DropFunction,
     Exec, ExecString, Declare, SetVar, SetOption, If, While, Block, Break, Continue, Print, Return,
     BeginTran, Commit, Rollback, SaveTran, CreateDatabase, DropDatabase, Use, Raiserror, Empty,
-    TryCatch, Throw, DeclareCursor, OpenCursor, FetchCursor, CloseCursor, DeallocateCursor,
+    TryCatch, Throw, DeclareTable, DeclareCursor, OpenCursor, FetchCursor, CloseCursor, DeallocateCursor,
 };
 
 struct Stmt {

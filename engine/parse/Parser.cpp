@@ -150,6 +150,11 @@ private:
     }
     std::vector<std::string> qualifiedName() {
         std::vector<std::string> parts;
+        if (peek().kind == Tok::Variable) {  // a table variable
+            parts.push_back(lex::lower(text(peek())));
+            ++pos_;
+            return parts;
+        }
         parts.push_back(name());
         while (isOp(".")) {
             ++pos_;
@@ -787,6 +792,9 @@ private:
         r->parts = qualifiedName();
         r->alias = optionalAlias();
         skipTableHints();
+        if (isOp("(") && peek(1).kind == Tok::Ident && isOp(")", 2) &&
+            (isKw("nolock", 1) || isKw("readpast", 1) || isKw("updlock", 1) || isKw("holdlock", 1) || isKw("tablock", 1)))
+            pos_ += 3;
         return r;
     }
 
@@ -1247,6 +1255,25 @@ private:
                     if (acceptKw("of")) do { anyName(); } while (acceptOp(","));
                 }
             }
+            return s;
+        }
+        if (peek().kind == Tok::Variable && (isKw("table", 1) || (isKw("as", 1) && isKw("table", 2)))) {
+            // DECLARE @t TABLE (columns and constraints)
+            auto s = newStmt(StmtKind::DeclareTable, start);
+            s->target = {variableName()};
+            acceptKw("as");
+            expectKw("table");
+            expectOp("(");
+            do {
+                if (isOp(")")) break;
+                std::string constraintName;
+                if (acceptKw("constraint")) constraintName = name();
+                if (parseTableConstraint(s->table, constraintName, nullptr)) continue;
+                s->table.columns.push_back(parseColumnDef(s->table));
+            } while (acceptOp(","));
+            expectOp(")");
+            for (auto& c : s->table.columns)
+                if (c.primaryKey) s->table.primaryKey = {c.name};
             return s;
         }
         auto s = newStmt(StmtKind::Declare, start);

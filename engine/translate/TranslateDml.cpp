@@ -136,6 +136,7 @@ static Target resolveTarget(Translator::Impl& impl, const ast::Stmt& s, const st
         (lex::iequals(t.name, "inserted") || lex::iequals(t.name, "deleted")))
         impl.error(286, {}, s.line);
     catalog::Object* obj = impl.env.catalog->find(t.name);
+    if (!obj && !t.name.empty() && t.name[0] == '@') impl.error(1087, {t.name}, s.line);
     if (!obj || (obj->kind != catalog::ObjectKind::Table && obj->kind != catalog::ObjectKind::View))
         impl.error(208, {t.name}, s.line);
     if (obj->kind == catalog::ObjectKind::Table) {

@@ -171,6 +171,7 @@ Source Translator::Impl::namedSource(const std::vector<std::string>& parts, cons
     }
     catalog::Object* obj = env.catalog->find(name);
     if (!obj && systemView(parts, src, sql)) return src;
+    if (!obj && !name.empty() && name[0] == '@') error(1087, {name}, line);
     if (!obj || (obj->kind != catalog::ObjectKind::Table && obj->kind != catalog::ObjectKind::View)) {
         std::string full;
         for (std::size_t i = 0; i < parts.size(); ++i) full += (i ? "." : "") + parts[i];

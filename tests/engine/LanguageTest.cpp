@@ -459,6 +459,21 @@ TEST_F(Modern, DynamicSql) {
     EXPECT_EQ(run("exec sp_executesql N'select * from nothing'").errorNumbers(), (std::vector<int>{208}));
 }
 
+TEST_F(Modern, TableVariables) {
+    auto r = ok("declare @t table (k int primary key, v varchar(10))\n"
+                "insert into @t select i, s from n where i > 1\n"
+                "update @t set v = v + '!' where k = 2\n"
+                "delete from @t where k = 3\n"
+                "select t.v from @t t join n on n.i = t.k");
+    ASSERT_EQ(r.sets.size(), 1u);
+    EXPECT_EQ(r.sets[0].text(0, 0), "b!");
+    // gone after the batch
+    EXPECT_EQ(run("select * from @t").errorNumbers(), (std::vector<int>{1087}));
+    ok("declare @t table (k int) insert @t values (1) select count(*) from @t");
+    ok("select * from n with (nolock) where i = 1");
+    ok("select * from n (nolock) where i = 1");
+}
+
 TEST_F(Modern, InsertExec) {
     ok("create table sink_t (i int, s varchar(10))");
     ok("create procedure rows_of @min int as select i, s from n where i >= @min");
