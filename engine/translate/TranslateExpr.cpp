@@ -408,6 +408,24 @@ Typed Translator::Impl::expr(const Expr& e, Scope& scope) {
         t.sql = "(" + lhs + (e.negated ? " NOT IN (" : " IN (") + sub + "))";
         return t;
     }
+    case ExprKind::Quantified: {
+        Typed v = expr(*e.args[0], scope);
+        std::vector<OutCol> cols;
+        std::string sub = subquerySql(*e.select, scope, &cols);
+        if (cols.size() != 1) error(116, {}, e.line);
+        Typed item;
+        item.sql = "qm_q." + quoteIdent(cols[0].sqlName);
+        item.type = cols[0].value.type;
+        Typed c = compare(e.op, v, item, e.line);
+        Typed t;
+        t.type = SqlType{TypeId::Bit};
+        if (e.star)  // ALL: no row where the comparison is not true
+            t.sql = "(NOT EXISTS (SELECT 1 FROM (" + sub + ") AS qm_q WHERE NOT " + c.sql + " OR " + item.sql +
+                    " IS NULL OR " + v.sql + " IS NULL))";
+        else
+            t.sql = "(EXISTS (SELECT 1 FROM (" + sub + ") AS qm_q WHERE " + c.sql + "))";
+        return t;
+    }
     case ExprKind::Exists: {
         Typed t;
         t.type = SqlType{TypeId::Bit};
