@@ -477,16 +477,15 @@ Typed Translator::Impl::expr(const Expr& e, Scope& scope) {
     }
     case ExprKind::Case: {
         std::size_t i = 0;
-        std::string sql = "(CASE";
         Typed operand;
         if (e.hasOperand) {
             operand = expr(*e.args[0], scope);
-            sql += " " + operand.sql;
             i = 1;
         }
         SqlType type;
         bool agg = operand.aggregate;
         std::size_t end = e.args.size() - (e.hasElse ? 1 : 0);
+        std::vector<std::string> whens;
         std::vector<Typed> results;
         for (; i + 1 < end; i += 2) {
             Typed w = expr(*e.args[i], scope);
@@ -499,15 +498,23 @@ Typed Translator::Impl::expr(const Expr& e, Scope& scope) {
             Typed th = expr(*e.args[i + 1], scope);
             agg = agg || w.aggregate || th.aggregate;
             if (!th.isNull) type = higherOf(type, th.type);
-            sql += " WHEN " + w.sql + " THEN " + th.sql;
+            whens.push_back(w.sql);
             results.push_back(th);
         }
         if (e.hasElse) {
             Typed el = expr(*e.args.back(), scope);
             agg = agg || el.aggregate;
             if (!el.isNull) type = higherOf(type, el.type);
-            sql += " ELSE " + el.sql;
+            results.push_back(el);
         }
+        // every result takes the CASE's type (a text where a number wins is converted: 245 when it is none)
+        for (auto& r : results)
+            if (!r.isNull && r.type.isCharacter() != type.isCharacter() && type.id != TypeId::Unknown)
+                r = convertTo(r, type, ConversionContext::Implicit, e.line);
+        std::string sql = "(CASE";
+        if (e.hasOperand) sql += " " + operand.sql;
+        for (std::size_t k = 0; k < whens.size(); ++k) sql += " WHEN " + whens[k] + " THEN " + results[k].sql;
+        if (e.hasElse) sql += " ELSE " + results.back().sql;
         sql += " END)";
         Typed t;
         t.sql = sql;

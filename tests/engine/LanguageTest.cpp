@@ -45,6 +45,7 @@ TEST_F(Language, ScalarExpressionsAsOnTheServer) {
         {"select datediff(day, '2007-03-01', '2007-03-20')", "19"},
         {"select case when 1 = 1 then 'yes' else 'no' end", "yes"},
         {"select case 2 when 1 then 'one' when 2 then 'two' end", "two"},
+        {"select case when 1 = 1 then '7' else 1 end + 1", "8"},
         {"select 'abc' where 'ABC' = 'abc  '", "abc"},
         {"select count(*) from emp where name like 'a%'", "1"},
         {"select count(*) from emp where name like '[AB]%'", "2"},
