@@ -22,6 +22,9 @@ TEST_F(Conformance, Variables) {
         {"select @undeclared", "E137"},
         {"declare @a int; declare @a int", "E134"},
         {"declare @i int = 10; select @i / 4, @i / 4.0", "[2,2.500000] (1)"},
+        {"declare @t table (k int primary key, s varchar(5)); insert @t values (2, 'b'), (1, 'a'); "
+         "select s from @t order by k",
+         "(2) [a;b] (2)"},
     });
 }
 
