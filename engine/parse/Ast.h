@@ -46,6 +46,7 @@ enum class ExprKind {
     Call,       // name (lower case), args; star for COUNT(*); distinct
     Cast,       // args[0] AS type; CONVERT(type, value[, style]) keeps style in args[1]
     Case,       // args: [operand], when, then, when, then ..., [else]
+    Quantified, // args[0] op ALL/ANY (select); star: ALL
 };
 
 struct Window {  // OVER (PARTITION BY ... ORDER BY ...)

@@ -285,8 +285,19 @@ private:
             if (op == "=" || op == "<>" || op == "!=" || op == "<" || op == ">" || op == "<=" || op == ">=" ||
                 op == "!<" || op == "!>") {
                 ++pos_;
+                std::string cmp = op == "!=" ? "<>" : op == "!<" ? ">=" : op == "!>" ? "<=" : std::string(op);
+                if ((isKw("all") || isKw("any") || isKw("some")) && isOp("(", 1)) {
+                    auto q = make(ExprKind::Quantified, ln);
+                    q->star = isKw("all");
+                    pos_ += 2;
+                    q->op = cmp;
+                    q->args.push_back(std::move(left));
+                    q->select = parseSelect();
+                    expectOp(")");
+                    return q;
+                }
                 auto e = make(ExprKind::Compare, ln);
-                e->op = op == "!=" ? "<>" : op == "!<" ? ">=" : op == "!>" ? "<=" : std::string(op);
+                e->op = cmp;
                 e->args.push_back(std::move(left));
                 e->args.push_back(parseAdditive());
                 return e;

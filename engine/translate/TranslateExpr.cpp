@@ -408,6 +408,24 @@ Typed Translator::Impl::expr(const Expr& e, Scope& scope) {
         t.sql = "(" + lhs + (e.negated ? " NOT IN (" : " IN (") + sub + "))";
         return t;
     }
+    case ExprKind::Quantified: {
+        Typed v = expr(*e.args[0], scope);
+        std::vector<OutCol> cols;
+        std::string sub = subquerySql(*e.select, scope, &cols);
+        if (cols.size() != 1) error(116, {}, e.line);
+        Typed item;
+        item.sql = "qm_q." + quoteIdent(cols[0].sqlName);
+        item.type = cols[0].value.type;
+        Typed c = compare(e.op, v, item, e.line);
+        Typed t;
+        t.type = SqlType{TypeId::Bit};
+        if (e.star)  // ALL: no row where the comparison is not true
+            t.sql = "(NOT EXISTS (SELECT 1 FROM (" + sub + ") AS qm_q WHERE NOT " + c.sql + " OR " + item.sql +
+                    " IS NULL OR " + v.sql + " IS NULL))";
+        else
+            t.sql = "(EXISTS (SELECT 1 FROM (" + sub + ") AS qm_q WHERE " + c.sql + "))";
+        return t;
+    }
     case ExprKind::Exists: {
         Typed t;
         t.type = SqlType{TypeId::Bit};
@@ -459,16 +477,15 @@ Typed Translator::Impl::expr(const Expr& e, Scope& scope) {
     }
     case ExprKind::Case: {
         std::size_t i = 0;
-        std::string sql = "(CASE";
         Typed operand;
         if (e.hasOperand) {
             operand = expr(*e.args[0], scope);
-            sql += " " + operand.sql;
             i = 1;
         }
         SqlType type;
         bool agg = operand.aggregate;
         std::size_t end = e.args.size() - (e.hasElse ? 1 : 0);
+        std::vector<std::string> whens;
         std::vector<Typed> results;
         for (; i + 1 < end; i += 2) {
             Typed w = expr(*e.args[i], scope);
@@ -481,15 +498,23 @@ Typed Translator::Impl::expr(const Expr& e, Scope& scope) {
             Typed th = expr(*e.args[i + 1], scope);
             agg = agg || w.aggregate || th.aggregate;
             if (!th.isNull) type = higherOf(type, th.type);
-            sql += " WHEN " + w.sql + " THEN " + th.sql;
+            whens.push_back(w.sql);
             results.push_back(th);
         }
         if (e.hasElse) {
             Typed el = expr(*e.args.back(), scope);
             agg = agg || el.aggregate;
             if (!el.isNull) type = higherOf(type, el.type);
-            sql += " ELSE " + el.sql;
+            results.push_back(el);
         }
+        // every result takes the CASE's type (a text where a number wins is converted: 245 when it is none)
+        for (auto& r : results)
+            if (!r.isNull && r.type.isCharacter() != type.isCharacter() && type.id != TypeId::Unknown)
+                r = convertTo(r, type, ConversionContext::Implicit, e.line);
+        std::string sql = "(CASE";
+        if (e.hasOperand) sql += " " + operand.sql;
+        for (std::size_t k = 0; k < whens.size(); ++k) sql += " WHEN " + whens[k] + " THEN " + results[k].sql;
+        if (e.hasElse) sql += " ELSE " + results.back().sql;
         sql += " END)";
         Typed t;
         t.sql = sql;

@@ -277,7 +277,8 @@ void outerColumnRefs(const Expr& e, std::vector<const Expr*>& out) {
         break;
     case ExprKind::Subquery:
     case ExprKind::Exists: return;
-    case ExprKind::InSelect: outerColumnRefs(*e.args[0], out); return;
+    case ExprKind::InSelect:
+    case ExprKind::Quantified: outerColumnRefs(*e.args[0], out); return;
     default: break;
     }
     bool datePart = e.kind == ExprKind::Call && (e.op == "datepart" || e.op == "dateadd" || e.op == "datediff" || e.op == "datename");

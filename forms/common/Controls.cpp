@@ -15,6 +15,14 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include <algorithm>
+#include <limits>
 
 namespace quillmere::forms {
 
@@ -74,13 +82,77 @@ void setBackColor(QWidget* w, QColor c)
     w->setPalette(p);
 }
 
+namespace {
+
+// A multi-line box whose typed, pasted or composed text stops at a length.
+class MultiLineBox : public QPlainTextEdit {
+public:
+    MultiLineBox(const QString& text, QWidget* parent, int maxLength)
+        : QPlainTextEdit(text, parent), maxLength_(maxLength)
+    {
+    }
+
+protected:
+    // Characters that may still be inserted in place of the selection.
+    int room() const
+    {
+        if (maxLength_ <= 0)
+            return std::numeric_limits<int>::max();
+        const int length = document()->characterCount() - 1;   // without the final paragraph mark
+        const QTextCursor c = textCursor();
+        return std::max(0, maxLength_ - (length - (c.selectionEnd() - c.selectionStart())));
+    }
+    void keyPressEvent(QKeyEvent* e) override
+    {
+        const QString t = e->text();
+        const bool types = (!t.isEmpty() && t.at(0).isPrint()) || e->key() == Qt::Key_Return
+                           || e->key() == Qt::Key_Enter;
+        if (types && !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) && room() < 1) {
+            e->accept();
+            return;
+        }
+        QPlainTextEdit::keyPressEvent(e);
+    }
+    void insertFromMimeData(const QMimeData* source) override
+    {
+        if (maxLength_ <= 0 || !source->hasText()) {
+            QPlainTextEdit::insertFromMimeData(source);
+            return;
+        }
+        textCursor().insertText(source->text().left(room()));
+        ensureCursorVisible();
+    }
+    void inputMethodEvent(QInputMethodEvent* e) override
+    {
+        if (maxLength_ > 0 && e->commitString().size() > room()) {
+            QInputMethodEvent cut(e->preeditString(), e->attributes());
+            cut.setCommitString(e->commitString().left(room()), e->replacementStart(), e->replacementLength());
+            QPlainTextEdit::inputMethodEvent(&cut);
+            return;
+        }
+        QPlainTextEdit::inputMethodEvent(e);
+    }
+
+private:
+    int maxLength_;
+};
+
+}  // namespace
+
+QPlainTextEdit* makeMultiLine(QWidget* parent, const char* name, const QString& text, Tw r, int maxLength,
+                              bool horizontal)
+{
+    auto* t = named(new MultiLineBox(text, parent, maxLength), name, r);
+    t->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    t->setHorizontalScrollBarPolicy(horizontal ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    t->setLineWrapMode(horizontal ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
+    t->setTabChangesFocus(true);   // Tab leaves the box, as in a one-line box
+    return t;
+}
+
 QPlainTextEdit* makeListing(QWidget* parent, const char* name, const QString& text, Tw r)
 {
-    auto* t = named(new QPlainTextEdit(text, parent), name, r);
-    // A vertical scroll bar only: long lines wrap at the box's width.
-    t->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    t->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    t->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    QPlainTextEdit* t = makeMultiLine(parent, name, text, r);
     QPalette p = t->palette();
     p.setColor(QPalette::Text, formBlue());
     t->setPalette(p);

@@ -42,6 +42,13 @@ QLineEdit* makeTextBox(QWidget* parent, const char* name, const QString& text, T
 void setPasswordChar(QLineEdit* box);   // each character shown as "*"
 void setBackColor(QWidget* w, QColor c);
 
+// A multi-line text box with a vertical scroll bar (long lines wrap), or with
+// both scroll bars when `horizontal` (long lines do not wrap). maxLength 0: no
+// limit; otherwise typed or pasted text beyond it is cut off (a line break
+// counts as one character).
+QPlainTextEdit* makeMultiLine(QWidget* parent, const char* name, const QString& text, Tw r, int maxLength = 0,
+                              bool horizontal = false);
+
 // A multi-line listing box with a vertical scroll bar (long lines wrap), blue text.
 QPlainTextEdit* makeListing(QWidget* parent, const char* name, const QString& text, Tw r);
 

@@ -24,6 +24,7 @@
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QClipboard>
 #include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QTextLayout>
@@ -308,6 +309,40 @@ private slots:
         QVERIFY(!t->horizontalScrollBar()->isVisible());
         QVERIFY(t->document()->firstBlock().layout()->lineCount() > 1);
         delete t;
+    }
+
+    void multiLineBoxStopsAtItsLength()
+    {
+        QWidget w;
+        QPlainTextEdit* t = makeMultiLine(&w, "Text3", QString(), {0, 0, 3000, 900}, 5);
+        auto* next = new QLineEdit(&w);
+        next->move(0, 80);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QApplication::setActiveWindow(&w);
+        t->setFocus();
+        QTRY_VERIFY(t->hasFocus());
+        QTest::keyClicks(t, "abcdefg");
+        QCOMPARE(t->toPlainText(), QString("abcde"));
+        QTest::keyClick(t, Qt::Key_Return);
+        QCOMPARE(t->toPlainText(), QString("abcde"));
+        QTest::keyClick(t, Qt::Key_Backspace);
+        QTest::keyClick(t, Qt::Key_Return);
+        QCOMPARE(t->toPlainText(), QString("abcd\n"));
+        t->selectAll();
+        QTest::keyClicks(t, "x");
+        QCOMPARE(t->toPlainText(), QString("x"));
+        QApplication::clipboard()->setText("123456789");
+        t->paste();
+        QCOMPARE(t->toPlainText(), QString("x1234"));
+        t->clear();
+        QInputMethodEvent composed;
+        composed.setCommitString(QStringLiteral("一二三四五六"));
+        QCoreApplication::sendEvent(t, &composed);
+        QCOMPARE(t->toPlainText(), QString("一二三四五"));
+        QTest::keyClick(t, Qt::Key_Tab);
+        QTRY_VERIFY(next->hasFocus());
+        QCOMPARE(t->toPlainText(), QString("一二三四五"));
     }
 
     void pictureKeepsItsOwnSizeAndSurvivesMissingFiles()
