@@ -157,10 +157,29 @@ bool Catalog::load(sqlite3* db, Message& error) {
         objects_[foldName(name)] = std::move(o);
     }
     sqlite3_finalize(st);
+    signature_ = signature(db);
     sqlite3_prepare_v2(db, "PRAGMA schema_version", -1, &st, nullptr);
     if (st && sqlite3_step(st) == SQLITE_ROW) schemaVersion_ = sqlite3_column_int(st, 0);
     sqlite3_finalize(st);
     return true;
+}
+
+std::string Catalog::signature(sqlite3* db) {
+    std::string r;
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db,
+                       "SELECT count(*), max(id), total(length(definition)), (SELECT schema_version FROM pragma_schema_version) "
+                       "FROM qm_catalog",
+                       -1, &st, nullptr);
+    if (st && sqlite3_step(st) == SQLITE_ROW) {
+        for (int i = 0; i < 4; ++i) {
+            const unsigned char* t = sqlite3_column_text(st, i);
+            r += t ? reinterpret_cast<const char*>(t) : "-";
+            r += '|';
+        }
+    }
+    sqlite3_finalize(st);
+    return r;
 }
 
 Object* Catalog::find(std::string_view name) {
@@ -218,6 +237,7 @@ bool Catalog::add(sqlite3* db, std::unique_ptr<Object> object, Message& error) {
     object->id = sqlite3_last_insert_rowid(db);
     objects_[foldName(object->name)] = std::move(object);
     ++version_;
+    signature_ = signature(db);
     for (auto& [k, o] : objects_) o->viewResolved = o->kind != ObjectKind::View ? o->viewResolved : false;
     return true;
 }
@@ -231,6 +251,7 @@ bool Catalog::remove(sqlite3* db, std::string_view name, Message& error) {
     sqlite3_finalize(st);
     objects_.erase(foldName(name));
     ++version_;
+    if (!isTempName(name)) signature_ = signature(db);
     for (auto& [k, o] : objects_) o->viewResolved = o->kind != ObjectKind::View ? o->viewResolved : false;
     return true;
 }

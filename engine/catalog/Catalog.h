@@ -95,6 +95,11 @@ public:
 
     std::vector<Object*> all();
 
+    // A fingerprint of the stored catalog and schema: it changes when another
+    // program (or this one) changes any definition.
+    static std::string signature(sqlite3* db);
+    const std::string& loadedSignature() const { return signature_; }
+
     // Builds a table object from its CREATE TABLE statement.
     static std::unique_ptr<Object> tableFromStatement(const ast::Stmt& create, std::string_view src);
     // Parses a module's text (views, procedures, triggers).
@@ -105,6 +110,7 @@ private:
     std::uint64_t version_ = 1;
     int schemaVersion_ = -1;
     std::int64_t nextTempId_ = -1;
+    std::string signature_;
 };
 
 std::string foldName(std::string_view name);

@@ -174,6 +174,8 @@ void Engine::rollbackSavepoint(int depth) {
 
 bool Engine::reloadCatalogIfChanged() {
     if (!db_) return false;
+    // nothing changed in the file: keep the objects (running statements point at them)
+    if (catalog::Catalog::signature(db_) == catalog_.loadedSignature()) return false;
     Message m;
     std::uint64_t before = catalog_.version();
     planCache_.clear();
