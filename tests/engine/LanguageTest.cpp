@@ -281,6 +281,15 @@ TEST_F(Language, DefinitionsAndDrops) {
     ok("drop table if exists nothing");
     ok("if object_id('emp') is not null drop table emp");
     EXPECT_EQ(run("select * from emp").errorNumbers(), (std::vector<int>{208}));
+    ok("create procedure p_alter as select 1");
+    ok("alter procedure p_alter as select 2");
+    EXPECT_EQ(scalar("exec p_alter"), "2");
+    ok("create or alter procedure p_alter as select 3");
+    EXPECT_EQ(scalar("exec p_alter"), "3");
+    EXPECT_EQ(run("alter procedure p_none as select 1").errorNumbers(), (std::vector<int>{208}));
+    ok("create or alter view v_alter as select 1 as one");
+    ok("alter view v_alter as select 2 as two");
+    EXPECT_EQ(scalar("select two from v_alter"), "2");
     auto t = run("create procedure p1 as select 1\nselect 2");
     EXPECT_TRUE(t.errorNumbers().empty());
     EXPECT_EQ(run("select 1 create procedure p2 as select 1").errorNumbers(), (std::vector<int>{111}));
