@@ -51,8 +51,9 @@ TEST_F(Conformance, NullFunctionsAndCase) {
         {"select case 'A' when 'a' then 'ci' else 'cs' end", "[ci] (1)"},
         {"select case 2 when 1 then 'one' when 2 then 'two' end, case 3 when 1 then 'one' end", "[two,NULL] (1)"},
         {"select case when 1 > 2 then 'a' when 2 > 1 then 'b' else 'c' end", "[b] (1)"},
-        {"select case when 1 = 1 then 1 else 'x' end", "[1] (1)"},
         {"select iif(1 > 0, 'y', 'n')", "[y] (1)"},
+        {"select case when 1 = 0 then 1 else 'x' end", "E245"},
+        {"select case when 1 = 0 then 1 else '2' end + 1", "[3] (1)"},
     });
 }
 
