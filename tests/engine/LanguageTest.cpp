@@ -183,6 +183,9 @@ TEST_F(Language, IdentityDefaultsAndInsertSelect) {
     ok("insert into emp(name) select name + '2' from emp where dept = 'A01'");
     EXPECT_EQ(column("select id from emp where name like '%2' order by id"), (std::vector<std::string>{"5", "6"}));
     EXPECT_EQ(scalar("select active from emp where id = 5"), "1");
+    ok("update emp set active = 0 where id = 5");
+    ok("update emp set active = default where id = 5");
+    EXPECT_EQ(scalar("select active from emp where id = 5"), "1");
     EXPECT_NE(scalar("select hired from emp where id = 5"), "NULL");
     EXPECT_EQ(scalar("select @@identity"), "6");
     EXPECT_EQ(run("insert into emp(id, name) values (50, 'x')").errorNumbers(), (std::vector<int>{544}));
