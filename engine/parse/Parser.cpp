@@ -469,6 +469,7 @@ private:
             if ((lex::iequals(w, "cast") || lex::iequals(w, "try_cast")) && isOp("(", 1)) {
                 pos_ += 2;
                 auto e = make(ExprKind::Cast, ln);
+                e->op = lex::lower(w);  // try_cast: NULL instead of an error
                 e->args.push_back(parseExpr());
                 expectKw("as");
                 e->type = parseTypeForCast();
@@ -478,6 +479,7 @@ private:
             if ((lex::iequals(w, "convert") || lex::iequals(w, "try_convert")) && isOp("(", 1)) {
                 pos_ += 2;
                 auto e = make(ExprKind::Cast, ln);
+                e->op = lex::lower(w);
                 e->isConvert = true;
                 e->type = parseTypeForCast();
                 expectOp(",");

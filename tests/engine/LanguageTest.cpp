@@ -71,6 +71,12 @@ TEST_F(Language, ScalarExpressionsAsOnTheServer) {
         {"select abs(-5) + ceiling(1.2) + floor(1.8)", "8"},
         {"select round(1.2345, 2)", "1.2300"},
         {"select concat('a', null, 1)", "a1"},
+        {"select try_cast('abc' as int)", "NULL"},
+        {"select try_convert(int, '12') + 1", "13"},
+        {"select stuff('abcdef', 2, 3, 'XY')", "aXYef"},
+        {"select patindex('%c_e%', 'abcdef')", "3"},
+        {"select choose(2, 'a', 'b', 'c')", "b"},
+        {"select isdate('2007-02-30')", "0"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sql);
