@@ -172,7 +172,21 @@ Flow Engine::runDdl(const ast::Stmt& s, Frame& f) {
         case StmtKind::CreateFunction:
         case StmtKind::CreateTrigger: {
             const std::string& name = s.target.back();
-            if (catalog_.find(name)) throw RuntimeError{qmError(2714, {name})};
+            catalog::ObjectKind wanted = s.kind == StmtKind::CreateView        ? catalog::ObjectKind::View
+                                         : s.kind == StmtKind::CreateProc      ? catalog::ObjectKind::Procedure
+                                         : s.kind == StmtKind::CreateFunction  ? catalog::ObjectKind::Function
+                                                                               : catalog::ObjectKind::Trigger;
+            catalog::Object* existing = catalog_.find(name);
+            if (s.replace == ast::Replace::Alter && (!existing || existing->kind != wanted))
+                throw RuntimeError{qmError(208, {name})};
+            if (existing && s.replace != ast::Replace::No) {
+                if (existing->kind != wanted) throw RuntimeError{qmError(2714, {name})};
+                Message rm;
+                std::string real = existing->name;
+                catalog_.remove(db_, real, rm);
+            } else if (existing) {
+                throw RuntimeError{qmError(2714, {name})};
+            }
             auto obj = std::make_unique<catalog::Object>();
             obj->name = name;
             obj->definition = s.definition;

@@ -1,12 +1,15 @@
 #include "engine/exec/SqlFunctions.h"
 
+#include "engine/Convert.h"
 #include "engine/Errors.h"
+#include "engine/types/Text.h"
 #include "engine/types/SqliteFunctions.h"
 
 #include <sqlite3.h>
 
 #include <cstring>
 #include <random>
+#include <vector>
 
 namespace quillmere::engine::exec {
 
@@ -211,6 +214,104 @@ void avgIntegersFinal(sqlite3_context* ctx) {
     sqlite3_result_double(ctx, static_cast<double>(whole) + static_cast<double>(frac) / 1e6);
 }
 
+Value valueOf(sqlite3_value* v) {
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER: return Value::fromInteger(sqlite3_value_int64(v));
+    case SQLITE_FLOAT: return Value::fromReal(sqlite3_value_double(v));
+    case SQLITE_TEXT:
+        return Value::fromText(std::string(reinterpret_cast<const char*>(sqlite3_value_text(v)),
+                                           static_cast<std::size_t>(sqlite3_value_bytes(v))));
+    case SQLITE_BLOB: {
+        const void* b = sqlite3_value_blob(v);
+        return Value::fromBlob(std::string(static_cast<const char*>(b ? b : ""), static_cast<std::size_t>(sqlite3_value_bytes(v))));
+    }
+    default: return Value::null();
+    }
+}
+
+void resultOf(sqlite3_context* ctx, const Value& v) {
+    switch (v.kind) {
+    case ValueKind::Null: sqlite3_result_null(ctx); break;
+    case ValueKind::Integer: sqlite3_result_int64(ctx, v.integer); break;
+    case ValueKind::Real: sqlite3_result_double(ctx, v.real); break;
+    case ValueKind::Text: sqlite3_result_text(ctx, v.bytes.data(), static_cast<int>(v.bytes.size()), SQLITE_TRANSIENT); break;
+    case ValueKind::Blob: sqlite3_result_blob(ctx, v.bytes.data(), static_cast<int>(v.bytes.size()), SQLITE_TRANSIENT); break;
+    }
+}
+
+// qm_try_convert(v, 'to', 'from', style): TRY_CAST / TRY_CONVERT, NULL where CAST fails.
+void tryConvert(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    const char* to = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
+    const char* from = reinterpret_cast<const char*>(sqlite3_value_text(argv[2]));
+    auto toType = SqlType::parse(to ? to : "");
+    auto fromType = SqlType::parse(from ? from : "");
+    if (!toType) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    auto r = convertValue(valueOf(argv[0]), fromType ? *fromType : SqlType{}, *toType, ConversionContext::Cast);
+    if (auto* v = std::get_if<Value>(&r)) resultOf(ctx, *v);
+    else sqlite3_result_null(ctx);
+}
+
+// Characters (code points) of a UTF-8 text.
+std::vector<std::string> characters(std::string_view s) {
+    std::vector<std::string> r;
+    std::size_t i = 0;
+    while (i < s.size()) {
+        std::size_t b = i;
+        types::nextCodePoint(s, i);
+        if (i == b) ++i;
+        r.emplace_back(s.substr(b, i - b));
+    }
+    return r;
+}
+
+// qm_stuff(s, start, length, insert)
+void stuff(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    for (int i = 0; i < 4; ++i)
+        if (sqlite3_value_type(argv[i]) == SQLITE_NULL && i < 3) {
+            sqlite3_result_null(ctx);
+            return;
+        }
+    auto chars = characters(reinterpret_cast<const char*>(sqlite3_value_text(argv[0])));
+    std::int64_t start = sqlite3_value_int64(argv[1]), len = sqlite3_value_int64(argv[2]);
+    if (start < 1 || start > static_cast<std::int64_t>(chars.size()) || len < 0) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    const unsigned char* ins = sqlite3_value_text(argv[3]);
+    std::string out;
+    for (std::int64_t i = 0; i < start - 1; ++i) out += chars[i];
+    if (ins) out += reinterpret_cast<const char*>(ins);
+    for (std::int64_t i = start - 1 + len; i < static_cast<std::int64_t>(chars.size()); ++i) out += chars[i];
+    sqlite3_result_text(ctx, out.data(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
+}
+
+// qm_patindex(pattern, s): first position where the LIKE pattern matches, 0 when none.
+void patindex(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    std::string pattern = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    auto chars = characters(reinterpret_cast<const char*>(sqlite3_value_text(argv[1])));
+    // the pattern's leading % is the search itself; the match must start here
+    std::string anchored = pattern;
+    if (!anchored.empty() && anchored[0] == '%') anchored.erase(0, 1);
+    if (anchored.empty() || anchored.back() != '%') anchored += '%';
+    std::string rest;
+    for (std::size_t i = 0; i < chars.size(); ++i) {
+        rest.clear();
+        for (std::size_t k = i; k < chars.size(); ++k) rest += chars[k];
+        if (types::likeMatch(rest, anchored, 0, true)) {
+            sqlite3_result_int64(ctx, static_cast<std::int64_t>(i) + 1);
+            return;
+        }
+    }
+    sqlite3_result_int(ctx, 0);
+}
+
 }  // namespace
 
 void registerEngineFunctions(sqlite3* db, FunctionState* state) {
@@ -223,6 +324,11 @@ void registerEngineFunctions(sqlite3* db, FunctionState* state) {
                                nullptr, nullptr);
     sqlite3_create_function_v2(db, "qm_avg_integers", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, nullptr,
                                avgIntegersStep, avgIntegersFinal, nullptr);
+    sqlite3_create_function_v2(db, "qm_try_convert", 4, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, tryConvert, nullptr,
+                               nullptr, nullptr);
+    sqlite3_create_function_v2(db, "qm_stuff", 4, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, stuff, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db, "qm_patindex", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, patindex, nullptr, nullptr,
+                               nullptr);
     sqlite3_create_function_v2(db, "qm_isnumeric", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, isNumeric, nullptr,
                                nullptr, nullptr);
 }

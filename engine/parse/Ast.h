@@ -198,8 +198,11 @@ enum class StmtKind {
     TryCatch, Throw, DeclareTable, DeclareCursor, OpenCursor, FetchCursor, CloseCursor, DeallocateCursor,
 };
 
+enum class Replace { No, Alter, CreateOrAlter };
+
 struct Stmt {
     StmtKind kind = StmtKind::Empty;
+    Replace replace = Replace::No;  // ALTER PROC/VIEW/TRIGGER/FUNCTION, CREATE OR ALTER
     int line = 1;
     std::uint32_t textBegin = 0, textEnd = 0;  // span in the batch
 

@@ -469,6 +469,7 @@ private:
             if ((lex::iequals(w, "cast") || lex::iequals(w, "try_cast")) && isOp("(", 1)) {
                 pos_ += 2;
                 auto e = make(ExprKind::Cast, ln);
+                e->op = lex::lower(w);  // try_cast: NULL instead of an error
                 e->args.push_back(parseExpr());
                 expectKw("as");
                 e->type = parseTypeForCast();
@@ -478,6 +479,7 @@ private:
             if ((lex::iequals(w, "convert") || lex::iequals(w, "try_convert")) && isOp("(", 1)) {
                 pos_ += 2;
                 auto e = make(ExprKind::Cast, ln);
+                e->op = lex::lower(w);
                 e->isConvert = true;
                 e->type = parseTypeForCast();
                 expectOp(",");
@@ -946,10 +948,15 @@ private:
         if (kw == "delete") return parseDelete();
         if (kw == "create") return parseCreate(firstInBatch);
         if (kw == "alter") {
-            ++pos_;
-            expectKw("table");
-            batch_->cacheable = false;
-            return parseAlterTable(start);
+            if (isKw("table", 1)) {
+                pos_ += 2;
+                batch_->cacheable = false;
+                return parseAlterTable(start);
+            }
+            // ALTER PROCEDURE / VIEW / TRIGGER / FUNCTION: a new definition for an existing module
+            auto s = parseCreate(firstInBatch);
+            s->replace = Replace::Alter;
+            return s;
         }
         if (kw == "drop") return parseDrop();
         if (kw == "exec" || kw == "execute") {
@@ -1349,6 +1356,16 @@ private:
         std::size_t start = pos_;
         ++pos_;
         batch_->cacheable = false;
+        if (isKw("or") && isKw("alter", 1)) {  // CREATE OR ALTER
+            pos_ += 2;
+            auto s = parseCreate2(firstInBatch, start);
+            s->replace = Replace::CreateOrAlter;
+            return s;
+        }
+        return parseCreate2(firstInBatch, start);
+    }
+
+    StmtPtr parseCreate2(bool firstInBatch, std::size_t start) {
         if (acceptKw("table")) return parseCreateTable(start);
         if (isKw("view") || isKw("procedure") || isKw("proc") || isKw("trigger") || isKw("function")) {
             std::string what = lex::lower(text(peek()));

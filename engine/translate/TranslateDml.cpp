@@ -202,6 +202,30 @@ static const ast::TableRef* findAliased(const std::vector<ast::TableRefPtr>& fro
     return nullptr;
 }
 
+// SQL of a column's value when a statement gives none (its DEFAULT, its IDENTITY, or NULL).
+static std::string defaultValueSql(const Environment& env, const catalog::Object& table, const catalog::Column& c, int line) {
+    if (c.identity)
+        return "qm_next_identity(" + sqlLiteral(Value::fromText(table.name)) + "," + sqlLiteral(Value::fromText(c.name)) +
+               "," + std::to_string(c.seed) + "," + std::to_string(c.increment) + ")";
+    if (c.defaultText.empty()) return "NULL";
+    Message m;
+    auto e = parse::parseExpression(c.defaultText, m);
+    if (!e) return "NULL";
+    std::vector<ParamRef> dummy;
+    Environment denv = env;
+    parse::Literals lits;
+    lex::LexResult lx;
+    lex::tokenize(c.defaultText, lx);
+    parse::decodeLiterals(c.defaultText, lx, lits);
+    denv.literals = &lits;
+    Translator::Impl dimpl(denv, dummy);
+    dimpl.inlineLiterals = true;
+    Scope sc;
+    Typed t = dimpl.expr(*e, sc);
+    t = dimpl.convertTo(t, c.type, ConversionContext::Column, line);
+    return t.sql;
+}
+
 DmlPlan Translator::insert(const ast::Stmt& s, bool capture) {
     DmlPlan plan;
     plan.action = 'I';
@@ -233,31 +257,7 @@ DmlPlan Translator::insert(const ast::Stmt& s, bool capture) {
     for (int bi : baseIdx)
         if (table.columns[bi].identity && !explicitIdentity) impl.error(544, {table.name}, s.line);
 
-    // SQL of a column's value when the statement gives none.
-    auto defaultSql = [&](const catalog::Column& c) -> std::string {
-        if (c.identity)
-            return "qm_next_identity(" + sqlLiteral(Value::fromText(table.name)) + "," +
-                   sqlLiteral(Value::fromText(c.name)) + "," + std::to_string(c.seed) + "," + std::to_string(c.increment) + ")";
-        if (c.defaultText.empty()) return "NULL";
-        Message m;
-        auto e = parse::parseExpression(c.defaultText, m);
-        if (!e) return "NULL";
-        std::vector<ParamRef> dummy;
-        Environment denv = env_;
-        parse::Literals lits;
-        {
-            lex::LexResult lx;
-            lex::tokenize(c.defaultText, lx);
-            parse::decodeLiterals(c.defaultText, lx, lits);
-        }
-        denv.literals = &lits;
-        Impl dimpl(denv, dummy);
-        dimpl.inlineLiterals = true;
-        Scope sc;
-        Typed t = dimpl.expr(*e, sc);
-        t = dimpl.convertTo(t, c.type, ConversionContext::Column, s.line);
-        return t.sql;
-    };
+    auto defaultSql = [&](const catalog::Column& c) { return defaultValueSql(env_, table, c, s.line); };
 
     std::string sql = "INSERT INTO " + quoteIdent(table.name) + "(";
     for (std::size_t i = 0; i < table.columns.size(); ++i) sql += (i ? "," : "") + quoteIdent(table.columns[i].name);
@@ -431,6 +431,11 @@ DmlPlan Translator::update(const ast::Stmt& s, bool capture) {
     for (std::size_t i = 0; i < s.sets.size(); ++i) {
         const catalog::Column& c = table.columns[baseIdx[i]];
         if (c.identity) impl.error(8102, {c.name}, s.line);
+        if (s.sets[i].value->kind == ExprKind::Default) {
+            if (i) set += ", ";
+            set += quoteIdent(c.name) + " = " + defaultValueSql(env_, table, c, s.line);
+            continue;
+        }
         Typed v = impl.expr(*s.sets[i].value, ds.scope);
         if (s.sets[i].op != "=") {
             Typed cur = impl.column([&] {

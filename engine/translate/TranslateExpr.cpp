@@ -469,6 +469,14 @@ Typed Translator::Impl::expr(const Expr& e, Scope& scope) {
             return t;
         }
         bool agg = v.aggregate;
+        if (e.op.rfind("try_", 0) == 0) {
+            Typed t;
+            t.type = e.type;
+            t.aggregate = agg;
+            t.sql = "qm_try_convert(" + v.sql + ",'" + typeText(e.type) + "','" + typeText(v.type) + "'," +
+                    std::to_string(style) + ")";
+            return t;
+        }
         Typed t = convertTo(v, e.type, ConversionContext::Cast, e.line, style);
         if (!needsConversion(v.type, e.type, ConversionContext::Cast) && style < 0) t.type = e.type;
         t.isColumn = false;

@@ -363,6 +363,36 @@ Typed Translator::Impl::call(const Expr& e, Scope& scope) {
         t.type = f == "error_message" ? SqlType{TypeId::NVarChar, 4000}
                  : f == "error_procedure" ? SqlType{TypeId::NVarChar, 128} : SqlType{TypeId::Int};
         t.sql = paramSql(addParam(p));
+    } else if (f == "stuff") {
+        need(4, 4);
+        t.type = varcharOf(a[0].type);
+        t.sql = "qm_stuff(" + asText(a[0]).sql + "," + asInt(a[1]).sql + "," + asInt(a[2]).sql + "," + asText(a[3]).sql + ")";
+    } else if (f == "patindex") {
+        need(2, 2);
+        t.type = SqlType{TypeId::Int};
+        t.sql = "qm_patindex(" + asText(a[0]).sql + "," + asText(a[1]).sql + ")";
+    } else if (f == "choose") {
+        if (a.size() < 2) error(189, {f, "2", "254"}, e.line);
+        std::string c = "(CASE " + asInt(a[0]).sql;
+        for (std::size_t i = 1; i < a.size(); ++i) {
+            c += " WHEN " + std::to_string(i) + " THEN " + a[i].sql;
+            if (t.type.id == TypeId::Unknown && !a[i].isNull) t.type = a[i].type;
+        }
+        t.sql = c + " END)";
+    } else if (f == "datefromparts") {
+        need(3, 3);
+        t.type = SqlType{TypeId::Date};
+        t.sql = "printf('%04d-%02d-%02d'," + asInt(a[0]).sql + "," + asInt(a[1]).sql + "," + asInt(a[2]).sql + ")";
+    } else if (f == "isdate") {
+        need(1, 1);
+        t.type = SqlType{TypeId::Int};
+        t.sql = "(qm_try_convert(" + a[0].sql + ",'datetime','" + typeText(a[0].type) + "',-1) IS NOT NULL)";
+    } else if (f == "rand") {
+        t.type = SqlType{TypeId::Float};
+        t.sql = "((random() / 18446744073709551616.0) + 0.5)";
+    } else if (f == "pi") {
+        t.type = SqlType{TypeId::Float};
+        t.sql = "3.141592653589793";
     } else if (f == "isnumeric") {
         need(1, 1);
         t.type = SqlType{TypeId::Int};

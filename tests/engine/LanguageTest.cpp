@@ -71,6 +71,12 @@ TEST_F(Language, ScalarExpressionsAsOnTheServer) {
         {"select abs(-5) + ceiling(1.2) + floor(1.8)", "8"},
         {"select round(1.2345, 2)", "1.2300"},
         {"select concat('a', null, 1)", "a1"},
+        {"select try_cast('abc' as int)", "NULL"},
+        {"select try_convert(int, '12') + 1", "13"},
+        {"select stuff('abcdef', 2, 3, 'XY')", "aXYef"},
+        {"select patindex('%c_e%', 'abcdef')", "3"},
+        {"select choose(2, 'a', 'b', 'c')", "b"},
+        {"select isdate('2007-02-30')", "0"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sql);
@@ -183,6 +189,9 @@ TEST_F(Language, IdentityDefaultsAndInsertSelect) {
     ok("insert into emp(name) select name + '2' from emp where dept = 'A01'");
     EXPECT_EQ(column("select id from emp where name like '%2' order by id"), (std::vector<std::string>{"5", "6"}));
     EXPECT_EQ(scalar("select active from emp where id = 5"), "1");
+    ok("update emp set active = 0 where id = 5");
+    ok("update emp set active = default where id = 5");
+    EXPECT_EQ(scalar("select active from emp where id = 5"), "1");
     EXPECT_NE(scalar("select hired from emp where id = 5"), "NULL");
     EXPECT_EQ(scalar("select @@identity"), "6");
     EXPECT_EQ(run("insert into emp(id, name) values (50, 'x')").errorNumbers(), (std::vector<int>{544}));
@@ -281,6 +290,15 @@ TEST_F(Language, DefinitionsAndDrops) {
     ok("drop table if exists nothing");
     ok("if object_id('emp') is not null drop table emp");
     EXPECT_EQ(run("select * from emp").errorNumbers(), (std::vector<int>{208}));
+    ok("create procedure p_alter as select 1");
+    ok("alter procedure p_alter as select 2");
+    EXPECT_EQ(scalar("exec p_alter"), "2");
+    ok("create or alter procedure p_alter as select 3");
+    EXPECT_EQ(scalar("exec p_alter"), "3");
+    EXPECT_EQ(run("alter procedure p_none as select 1").errorNumbers(), (std::vector<int>{208}));
+    ok("create or alter view v_alter as select 1 as one");
+    ok("alter view v_alter as select 2 as two");
+    EXPECT_EQ(scalar("select two from v_alter"), "2");
     auto t = run("create procedure p1 as select 1\nselect 2");
     EXPECT_TRUE(t.errorNumbers().empty());
     EXPECT_EQ(run("select 1 create procedure p2 as select 1").errorNumbers(), (std::vector<int>{111}));
