@@ -155,6 +155,7 @@ public:
     ResultSink* sink_ = nullptr;
     BatchStatus status_;
     bool nocount_ = false;
+    bool xactAbort_ = false;  // SET XACT_ABORT ON: an error rolls the transaction back and ends the batch
     int trancount_ = 0;
     bool tranRolledBack_ = false;
     std::int64_t rowcount_ = 0;

@@ -202,6 +202,14 @@ Flow Engine::runStatement(const ast::Stmt& s, Frame& f) {
     }
     // Inside a trigger every error ends the batch, as on the server.
     if (f.triggerObject) aborts = true;
+    if (xactAbort_ && lastError_ != 0) {
+        // SET XACT_ABORT ON: the whole transaction is undone and the batch ends
+        if (trancount_ > 0 && savepointDepth_ == 0) {
+            execOk("ROLLBACK");
+            trancount_ = 0;
+        }
+        aborts = true;
+    }
     return aborts ? Flow::Abort : Flow::Next;
 }
 
@@ -323,6 +331,7 @@ Value Engine::paramValue(const translate::ParamRef& p, Frame& f, SqlType* type) 
         if (n == "@@spid") return Value::fromInteger(51);
         if (n == "@@datefirst") return Value::fromInteger(7);
         if (n == "@@fetch_status") return Value::fromInteger(fetchStatus_);
+        if (n == "xact_state") return Value::fromInteger(trancount_ > 0 ? 1 : 0);
         if (n.rfind("error_", 0) == 0) {
             if (caught_.empty()) return Value::null();
             const Message& m = caught_.back();
@@ -541,6 +550,7 @@ Flow Engine::dispatch(const ast::Stmt& s, Frame& f) {
     }
     case StmtKind::SetOption:
         if (s.name == "nocount") nocount_ = s.on;
+        if (s.name == "xact_abort") xactAbort_ = s.on;
         if (s.name == "identity_insert") {
             catalog::Object* t = s.target.empty() ? nullptr : catalog_.find(s.target.back());
             if (!t || t->kind != catalog::ObjectKind::Table || !t->hasIdentity) {

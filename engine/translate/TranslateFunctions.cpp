@@ -363,6 +363,12 @@ Typed Translator::Impl::call(const Expr& e, Scope& scope) {
         t.type = f == "error_message" ? SqlType{TypeId::NVarChar, 4000}
                  : f == "error_procedure" ? SqlType{TypeId::NVarChar, 128} : SqlType{TypeId::Int};
         t.sql = paramSql(addParam(p));
+    } else if (f == "xact_state") {
+        ParamRef p;
+        p.kind = ParamKind::GlobalVar;
+        p.name = "xact_state";
+        t.type = SqlType{TypeId::SmallInt};
+        t.sql = paramSql(addParam(p));
     } else if (f == "stuff") {
         need(4, 4);
         t.type = varcharOf(a[0].type);

@@ -223,6 +223,14 @@ TEST_F(Language, TransactionsAndAtomicity) {
     // a failing multi-row insert leaves nothing behind
     EXPECT_EQ(run("insert into emp(name) values ('ok'), (null)").errorNumbers(), (std::vector<int>{515}));
     EXPECT_EQ(scalar("select count(*) from emp"), "3");
+    // XACT_ABORT: the error undoes the whole transaction and ends the batch
+    auto x = run("set xact_abort on begin tran delete emp where id = 2 insert into emp(name) values (null) print 'no'");
+    EXPECT_EQ(x.errorNumbers(), (std::vector<int>{515}));
+    EXPECT_EQ(scalar("select @@trancount"), "0");
+    EXPECT_EQ(scalar("select count(*) from emp"), "3");
+    ok("set xact_abort off");
+    EXPECT_EQ(scalar("begin tran select xact_state()"), "1");
+    ok("rollback");
     EXPECT_EQ(run("commit").errorNumbers(), (std::vector<int>{3902}));
     EXPECT_EQ(run("rollback").errorNumbers(), (std::vector<int>{3903}));
 }
