@@ -88,5 +88,45 @@ TEST_F(Conformance, VariableAssignmentPatterns) {
     });
 }
 
+TEST_F(Conformance, CommonScriptForms) {
+    setup({"create table s (id int primary key, name varchar(10))", "insert s values (1, 'a'), (2, 'b')"});
+    check({
+        {"select name from s with (nolock) where id = 1", "[a] (1)"},
+        {"select s.name from s (nolock) where id = 1", "[a] (1)"},
+        {"set ansi_nulls on; set quoted_identifier on; set ansi_padding on; set ansi_warnings on; "
+         "set concat_null_yields_null on; set arithabort on; select 1",
+         "[1] (1)"},
+        {"use Conf", "W5701"},
+        {"GO", "E2812"},
+        {"create function dbo.f (@x int) returns int as begin return @x * 2 end", ""},
+        {"select dbo.f(3), dbo.f(null)", "[6,NULL] (1)"},
+        {"raiserror('now', 10, 1) with nowait", "W50000"},
+        {"select len(cast(newid() as varchar(36)))", "[36] (1)"},
+        {"select convert(varchar(36), cast('6F9619FF-8B86-D011-B42D-00C04FC964FF' as uniqueidentifier))",
+         "[6F9619FF-8B86-D011-B42D-00C04FC964FF] (1)"},
+        {"select a = 1, b = 'x', 2 'c'", "[1,x,2] (1)"},
+        {"select id from s where id = '1'", "[1] (1)"},
+        {"select id from s where id = 'x'", "E245"},
+        {"select top 1 * from s order by id; select @@rowcount", "[1,a] (1) [1] (1)"},
+    });
+}
+
+TEST_F(Conformance, NumericLimitsAndRounding) {
+    check({
+        {"select round(1.005, 2), round(-2.5, 0), round(2.45, 1)", "[1.010,-3.0,2.50] (1)"},
+        {"select cast(1.005 as numeric(5,3)) * 100", "[100.500] (1)"},
+        {"select convert(varchar(5), 12345.6)", "E8115"},
+        {"select cast(123456 as char(3)) + '|'", "[*  |] (1)"},
+        {"select len(123), len(12.50), datalength(123)", "[3,5,4] (1)"},
+        {"select sqrt(-1)", "E3623"},
+        {"select 2147483647 * 2", "E8115"},
+        {"select 100000 * 100000", "E8115"},
+        {"select cast(32768 as smallint)", "E8115"},
+        {"select cast(1 as bigint) * 100000 * 100000", "[10000000000] (1)"},
+        {"select 9223372036854775807 + 1, abs(-2147483648)", "[9223372036854775808,2147483648] (1)"},
+        {"select 'x' where 1 = (select 1 union select 2)", "E512"},
+    });
+}
+
 }  // namespace
 }  // namespace qmconf

@@ -121,6 +121,16 @@ TEST_F(Conformance, NestingLimitReportedInTheProcedure) {
     EXPECT_EQ(r.messages[0].line, 4);
 }
 
+TEST_F(Conformance, AlterModules) {
+    setup({"create table t (a int)", "create proc p as select 1 as a", "create view v as select a from t"});
+    check({
+        {"alter procedure p as select 2 as a", ""},
+        {"exec p", "[2] (1)"},
+        {"alter view v as select a, a + 1 as b from t", ""},
+        {"select * from v", "[] (0)"},
+    });
+}
+
 TEST_F(Conformance, DynamicSql) {
     check({
         {"exec ('select 1 as a')", "[1] (1)"},
