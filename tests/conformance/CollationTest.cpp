@@ -61,5 +61,29 @@ TEST_F(Conformance, IdentifiersIgnoreCase) {
     });
 }
 
+TEST_F(Conformance, CollationBetweenColumns) {
+    setup({"create table a (c char(5), n nvarchar(10))", "create table b (v varchar(10), k int)",
+           "insert a values ('ab', N'AB'), ('Cd', N'x')", "insert b values ('AB', 1), ('ab  ', 2), ('cd', 3)"});
+    check({
+        {"select count(*) from a join b on a.n = b.v", "[2] (1)"},
+        {"select count(*) from b where v in (select c from a)", "[3] (1)"},
+        {"select count(*) from b where exists (select * from a where a.c = b.v and a.c = 'AB')", "[2] (1)"},
+        {"select count(*) from a where c like 'ab'", "[1] (1)"},
+        {"select count(*) from a where c like 'A_'", "[1] (1)"},
+        {"select count(*) from (select c from a union select v from b) u", "[2] (1)"},
+        {"select count(*) from (select v from b group by v) g", "[2] (1)"},
+        {"select k from b where v = 'Ab' order by k", "[1;2] (2)"},
+        {"select max(v) from b", "[cd] (1)"},
+        {"select case v when 'ab' then 'same' else 'other' end from b where k = 1", "[same] (1)"},
+        {"select count(*) from a, b where upper(a.c) = upper(b.v)", "[3] (1)"},
+    });
+    check({
+        {"create table par (code varchar(5) primary key); create table kid (code varchar(5) references par(code)); "
+         "insert par values ('ABC'); insert kid values ('abc'); insert kid values ('abc  ')",
+         "(1) (1) (1)"},
+        {"delete par", "E547"},
+    });
+}
+
 }  // namespace
 }  // namespace qmconf
