@@ -34,6 +34,14 @@ TEST_F(Conformance, Transactions) {
     });
 }
 
+TEST_F(Conformance, XactAbortRollsBack) {
+    setup({"create table a (id int primary key)", "insert a values (1)"});
+    check({
+        {"set xact_abort on; begin tran; insert a values (5); insert a values (1); print 'no'; commit", "(1) E2627"},
+        {"select @@trancount, count(*) from a", "[0,1] (1)"},
+    });
+}
+
 class Triggers : public Conformance {
 protected:
     void SetUp() override {
