@@ -193,10 +193,10 @@ std::vector<Object*> Catalog::all() {
     return r;
 }
 
-std::vector<Object*> Catalog::triggersOf(std::string_view table, char action) {
+std::vector<Object*> Catalog::triggersOf(std::string_view table, char action, bool insteadOf) {
     std::vector<Object*> r;
     for (auto& [k, o] : objects_) {
-        if (o->kind != ObjectKind::Trigger || !lex::iequals(o->parent, table)) continue;
+        if (o->kind != ObjectKind::Trigger || !lex::iequals(o->parent, table) || o->insteadOf != insteadOf) continue;
         if ((action == 'I' && o->onInsert) || (action == 'U' && o->onUpdate) || (action == 'D' && o->onDelete))
             r.push_back(o.get());
     }

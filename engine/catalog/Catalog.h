@@ -78,8 +78,8 @@ public:
     bool load(sqlite3* db, Message& error);
 
     Object* find(std::string_view name);
-    // Triggers of a table, for one action ('I', 'U', 'D').
-    std::vector<Object*> triggersOf(std::string_view table, char action);
+    // AFTER (or INSTEAD OF) triggers of a table or view, for one action ('I', 'U', 'D').
+    std::vector<Object*> triggersOf(std::string_view table, char action, bool insteadOf = false);
     // Foreign keys of other tables that refer to table.
     std::vector<std::pair<Object*, const ForeignKey*>> referencing(std::string_view table);
 

@@ -208,9 +208,17 @@ Flow Engine::runDdl(const ast::Stmt& s, Frame& f) {
                 if (t->kind == catalog::ObjectKind::View && !s.insteadOf)
                     throw RuntimeError{objectError(340, "无法对视图 \"" + t->name + "\" 创建触发器 \"" + name +
                                                             "\"。不能对视图创建 AFTER 触发器。")};
-                if (s.insteadOf)
-                    throw RuntimeError{internalError("嵌入式引擎不支持 INSTEAD OF 触发器。")};
+                if (s.insteadOf) {
+                    auto has = [&](char a) { return !catalog_.triggersOf(t->name, a, true).empty(); };
+                    if ((s.onInsert && has('I')) || (s.onUpdate && has('U')) || (s.onDelete && has('D'))) {
+                        Message m = qmError(2111);
+                        m.text = "无法对 " + std::string(t->kind == catalog::ObjectKind::View ? "视图" : "表") + " '" +
+                                 t->name + "' 执行 CREATE TRIGGER，因为该对象上已存在 INSTEAD OF 触发器。";
+                        throw RuntimeError{m};
+                    }
+                }
                 obj->parent = t->name;
+                obj->insteadOf = s.insteadOf;
                 obj->onInsert = s.onInsert;
                 obj->onUpdate = s.onUpdate;
                 obj->onDelete = s.onDelete;

@@ -119,6 +119,8 @@ public:
     Flow runSelect(const ast::Stmt& s, Frame& f);
     Flow runDml(const ast::Stmt& s, Frame& f);
     Flow runInsertExec(const ast::Stmt& s, Frame& f);
+    // INSTEAD OF: true when a trigger took the statement's place
+    bool runInsteadOf(const ast::Stmt& s, Frame& f);
     Flow runNested(const std::string& sql, Frame& f);
     void dropTableVariables(Frame& f);  // internal T-SQL run in the current frame
     int insertExecCounter_ = 0;

@@ -556,7 +556,90 @@ Flow Engine::runInsertExec(const ast::Stmt& s, Frame& f) {
     return runNested("INSERT INTO " + bracketed(s.target) + columns + " SELECT * FROM [" + temp + "]", f);
 }
 
+bool Engine::runInsteadOf(const ast::Stmt& s, Frame& f) {
+    char action = s.kind == ast::StmtKind::Insert ? 'I' : s.kind == ast::StmtKind::Update ? 'U' : 'D';
+    catalog::Object* target = catalog_.find(s.target.back());
+    if (!target || (target->kind != catalog::ObjectKind::Table && target->kind != catalog::ObjectKind::View)) return false;
+    std::vector<catalog::Object*> triggers = catalog_.triggersOf(target->name, action, true);
+    if (triggers.empty()) return false;
+    catalog::Object* trig = triggers.front();
+    // the trigger's own statements on its object do what they say
+    if (std::find(triggerStack_.begin(), triggerStack_.end(), trig) != triggerStack_.end()) return false;
+    if (target->kind == catalog::ObjectKind::View) resolveView(*target);
+    if (f.nestLevel + 1 > 32) throw RuntimeError{qmError(217), true};
+    std::string ins = captureTable('I', f.nestLevel, *target);
+    std::string del = captureTable('D', f.nestLevel, *target);
+    dirtyCaptures_.insert(ins);
+    dirtyCaptures_.insert(del);
+    auto fill = [&](int part, const std::function<std::string(translate::Translator&, translate::Query&)>& make) {
+        Compiled& c = compile(s, 100 + part, f, [&](Compiled& x) {
+            translate::Translator tr(environment(f));
+            x.query.sql = make(tr, x.query);
+        });
+        BusyGuard busy(c);
+        bind(c.stmt, c.query.params, f);
+        int rc = sqlite3_step(c.stmt);
+        sqlite3_reset(c.stmt);
+        if (rc != SQLITE_DONE) sqliteFailure(rc, action == 'I' ? "INSERT" : action == 'U' ? "UPDATE" : "DELETE", nullptr);
+        return static_cast<std::int64_t>(sqlite3_changes64(db_));
+    };
+    std::int64_t n = 0;
+    int depth = ++savepointDepth_;
+    try {
+        savepoint(depth);
+        if (action == 'I') {
+            n = fill(1, [&](translate::Translator& tr, translate::Query& q) { return tr.insteadInsert(s, *target, ins, q); });
+        } else {
+            n = fill(2, [&](translate::Translator& tr, translate::Query& q) { return tr.insteadOld(s, *target, del, q); });
+            if (action == 'U')
+                fill(3, [&](translate::Translator& tr, translate::Query& q) { return tr.insteadNew(s, *target, ins, q); });
+        }
+        translate::TriggerTables tt;
+        tt.table = target;
+        tt.inserted = ins;
+        tt.deleted = del;
+        auto mod = moduleOf(*trig);
+        Frame tf;
+        tf.literals = &mod->literals;
+        tf.procedure = trig->name;
+        tf.nestLevel = f.nestLevel + 1;
+        tf.trigger = &tt;
+        tf.triggerObject = trig;
+        bool savedNocount = nocount_;
+        triggerStack_.push_back(trig);
+        Flow fl;
+        try {
+            fl = runStatements(mod->create().body, tf);
+            dropTableVariables(tf);
+        } catch (...) {
+            dropTableVariables(tf);
+            triggerStack_.pop_back();
+            nocount_ = savedNocount;
+            throw;
+        }
+        triggerStack_.pop_back();
+        nocount_ = savedNocount;
+        if (fl == Flow::Abort || fl == Flow::Caught) {
+            RuntimeError e{Message{}, true};
+            e.reported = fl == Flow::Abort;
+            e.caught = fl == Flow::Caught;
+            throw e;
+        }
+        releaseSavepoint(depth);
+    } catch (...) {
+        rollbackSavepoint(depth);
+        if (savepointDepth_ >= depth) savepointDepth_ = depth - 1;
+        throw;
+    }
+    --savepointDepth_;
+    // the client sees the count of the statement it sent
+    rowcount_ = n;
+    emitRowCount(n, f);
+    return true;
+}
+
 Flow Engine::runDml(const ast::Stmt& s, Frame& f) {
+    if (runInsteadOf(s, f)) return Flow::Next;
     if (s.kind == ast::StmtKind::Insert && s.execSource) return runInsertExec(s, f);
     Compiled& c = compile(s, 0, f, [&](Compiled& c) {
         translate::Translator tr(environment(f));

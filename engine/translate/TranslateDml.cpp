@@ -535,3 +535,135 @@ DmlPlan Translator::remove(const ast::Stmt& s, bool capture) {
 }
 
 }  // namespace quillmere::engine::translate
+
+namespace quillmere::engine::translate {
+
+namespace {
+
+// The target of an INSTEAD OF statement as a source with its own columns.
+Source targetSource(Translator::Impl& impl, const ast::Stmt& s, const catalog::Object& target, std::string& fromSql) {
+    Source src;
+    src.exposed = s.target.back();
+    src.table = target.name;
+    src.object = const_cast<catalog::Object*>(&target);
+    src.sqlAlias = impl.newAlias();
+    if (target.kind == catalog::ObjectKind::View) {
+        std::string vsql;
+        impl.viewSql(*const_cast<catalog::Object*>(&target), vsql, src.cols, {});
+        fromSql = "(" + vsql + ") AS " + quoteIdent(src.sqlAlias);
+    } else {
+        for (const auto& c : target.columns) {
+            SourceCol sc;
+            sc.name = c.name;
+            sc.sqlName = c.name;
+            sc.type = c.type;
+            sc.nullable = c.nullable;
+            sc.baseTable = target.name;
+            sc.baseColumn = c.name;
+            src.cols.push_back(sc);
+        }
+        fromSql = quoteIdent(target.name) + " AS " + quoteIdent(src.sqlAlias);
+    }
+    return src;
+}
+
+}  // namespace
+
+std::string Translator::insteadInsert(const ast::Stmt& s, const catalog::Object& target, const std::string& into, Query& q) {
+    Impl impl(env_, q.params);
+    std::vector<int> position(target.columns.size(), -1);
+    std::size_t listed = s.columns.empty() ? target.columns.size() : s.columns.size();
+    if (s.columns.empty()) {
+        for (std::size_t i = 0; i < target.columns.size(); ++i) position[i] = static_cast<int>(i);
+    } else {
+        for (std::size_t i = 0; i < s.columns.size(); ++i) {
+            int c = target.columnIndex(s.columns[i]);
+            if (c < 0) impl.error(207, {s.columns[i]}, s.line);
+            position[c] = static_cast<int>(i);
+        }
+    }
+    std::string sql = "INSERT INTO temp." + quoteIdent(into) + " ";
+    if (!s.values.empty()) {
+        sql += "VALUES ";
+        for (std::size_t r = 0; r < s.values.size(); ++r) {
+            const auto& row = s.values[r];
+            if (row.size() != listed) impl.error(s.columns.empty() ? 213 : (row.size() < listed ? 109 : 110), {}, s.line);
+            sql += r ? ", (" : "(";
+            for (std::size_t i = 0; i < target.columns.size(); ++i) {
+                int p = position[i];
+                if (p < 0 || row[p]->kind == ExprKind::Default) {
+                    sql += "NULL, ";
+                    continue;
+                }
+                Scope scope;
+                Typed v = impl.expr(*row[p], scope);
+                sql += impl.convertTo(v, target.columns[i].type, ConversionContext::Column, row[p]->line).sql + ", ";
+            }
+            sql += "NULL)";
+        }
+    } else if (s.select) {
+        std::vector<OutCol> out;
+        std::string sub = impl.selectSql(*s.select, nullptr, out);
+        if (out.size() != listed) impl.error(s.columns.empty() ? 213 : (out.size() < listed ? 120 : 121), {}, s.line);
+        sql += "SELECT ";
+        for (std::size_t i = 0; i < target.columns.size(); ++i) {
+            int p = position[i];
+            if (p < 0) {
+                sql += "NULL, ";
+                continue;
+            }
+            Typed v;
+            v.sql = "qm_src." + quoteIdent(out[p].sqlName);
+            v.type = out[p].value.type;
+            sql += impl.convertTo(v, target.columns[i].type, ConversionContext::Column, s.line).sql + ", ";
+        }
+        sql += "NULL FROM (" + sub + ") AS qm_src";
+    } else {
+        impl.error(102, {"EXEC"}, s.line);
+    }
+    return sql;
+}
+
+std::string Translator::insteadOld(const ast::Stmt& s, const catalog::Object& target, const std::string& into, Query& q) {
+    Impl impl(env_, q.params);
+    Scope scope;
+    std::string from;
+    Source src = targetSource(impl, s, target, from);
+    std::string alias = src.sqlAlias;
+    std::vector<std::string> cols;
+    for (const auto& c : src.cols) cols.push_back(quoteIdent(alias) + "." + quoteIdent(c.sqlName));
+    scope.sources.push_back(std::move(src));
+    for (const auto& f : s.from) from += ", " + impl.fromSql(*f, scope);
+    std::string sql = "INSERT INTO temp." + quoteIdent(into) + " SELECT ";
+    for (const auto& c : cols) sql += c + ", ";
+    sql += "NULL FROM " + from;
+    if (s.where) sql += " WHERE " + impl.expr(*s.where, scope).sql;
+    return sql;
+}
+
+std::string Translator::insteadNew(const ast::Stmt& s, const catalog::Object& target, const std::string& into, Query& q) {
+    Impl impl(env_, q.params);
+    Scope scope;
+    std::string from;
+    Source src = targetSource(impl, s, target, from);
+    std::string alias = src.sqlAlias;
+    std::vector<SourceCol> srcCols = src.cols;
+    scope.sources.push_back(std::move(src));
+    for (const auto& f : s.from) from += ", " + impl.fromSql(*f, scope);
+    std::vector<std::string> values;
+    for (std::size_t i = 0; i < srcCols.size(); ++i) values.push_back(quoteIdent(alias) + "." + quoteIdent(srcCols[i].sqlName));
+    for (const auto& set : s.sets) {
+        if (!set.variable.empty()) impl.error(102, {set.variable}, s.line);
+        int c = target.columnIndex(set.column.back());
+        if (c < 0) impl.error(207, {set.column.back()}, s.line);
+        Typed v = impl.expr(*set.value, scope);
+        values[c] = impl.convertTo(v, target.columns[c].type, ConversionContext::Column, s.line).sql;
+    }
+    std::string sql = "INSERT INTO temp." + quoteIdent(into) + " SELECT ";
+    for (const auto& v : values) sql += v + ", ";
+    sql += "NULL FROM " + from;
+    if (s.where) sql += " WHERE " + impl.expr(*s.where, scope).sql;
+    return sql;
+}
+
+}  // namespace quillmere::engine::translate

@@ -236,7 +236,7 @@ Typed Translator::Impl::call(const Expr& e, Scope& scope) {
         t.sql = "tsql_" + f + "(" + asText(a[0]).sql + ")";
     } else if (f == "replace") {
         need(3, 3);
-        t.type = SqlType{a[0].type.isUnicode() ? TypeId::NVarChar : TypeId::VarChar, 8000};
+        t.type = (a[0].type.isUnicode() ? SqlType{TypeId::NVarChar, 4000} : SqlType{TypeId::VarChar, 8000});
         t.sql = "tsql_replace(" + asText(a[0]).sql + "," + asText(a[1]).sql + "," + asText(a[2]).sql + ")";
     } else if (f == "charindex") {
         need(2, 3);
@@ -311,7 +311,7 @@ Typed Translator::Impl::call(const Expr& e, Scope& scope) {
         t.sql = "tsql_space(" + asInt(a[0]).sql + ")";
     } else if (f == "replicate") {
         need(2, 2);
-        t.type = SqlType{a[0].type.isUnicode() ? TypeId::NVarChar : TypeId::VarChar, 8000};
+        t.type = (a[0].type.isUnicode() ? SqlType{TypeId::NVarChar, 4000} : SqlType{TypeId::VarChar, 8000});
         t.sql = "tsql_replicate(" + asText(a[0]).sql + "," + asInt(a[1]).sql + ")";
     } else if (f == "reverse") {
         need(1, 1);
@@ -327,7 +327,7 @@ Typed Translator::Impl::call(const Expr& e, Scope& scope) {
             s += asText(a[i]).sql;
         }
         t.sql = s + ")";
-        t.type = SqlType{unicode ? TypeId::NVarChar : TypeId::VarChar, 8000};
+        t.type = unicode ? SqlType{TypeId::NVarChar, 4000} : SqlType{TypeId::VarChar, 8000};
     } else if (f == "ascii" || f == "unicode") {
         need(1, 1);
         t.type = SqlType{TypeId::Int};

@@ -573,6 +573,7 @@ SqlType higherOf(const SqlType& a, const SqlType& b) {
         SqlType r = a;
         if (b.isUnicode()) r.id = b.id;
         r.length = (a.length == -1 || b.length == -1) ? -1 : std::max(a.length, b.length);
+        if (r.isUnicode() && r.length > 4000) r.length = 4000;
         return r;
     }
     return resultTypeOf('=', a, b);

@@ -84,6 +84,12 @@ public:
     DmlPlan insert(const ast::Stmt& s, bool capture);
     DmlPlan update(const ast::Stmt& s, bool capture);
     DmlPlan remove(const ast::Stmt& s, bool capture);
+    // INSTEAD OF triggers: SQL that puts the rows the statement would insert into
+    // the table named into (columns of target in order, then NULL for the rowid)
+    std::string insteadInsert(const ast::Stmt& s, const catalog::Object& target, const std::string& into, Query& q);
+    // ... and the old rows (DELETE, UPDATE) and new rows (UPDATE) of the target
+    std::string insteadOld(const ast::Stmt& s, const catalog::Object& target, const std::string& into, Query& q);
+    std::string insteadNew(const ast::Stmt& s, const catalog::Object& target, const std::string& into, Query& q);
     // Column list of a view's definition (types and base columns), for the catalog.
     std::vector<catalog::Column> viewColumns(const ast::Select& s, const std::vector<std::string>& names);
     // SQL of a CHECK condition over the columns of def, unqualified, literals inlined.

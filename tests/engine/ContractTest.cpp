@@ -254,5 +254,33 @@ TEST_F(School, EveryStatementFormOfTheFormsRuns) {
     EXPECT_EQ(scalar("select ccredit from course where cno = '4'"), "0");
 }
 
+
+TEST_F(School, InsteadOfTriggersTakeTheStatementsPlace) {
+    // a join view made insertable by a trigger that writes both tables
+    ok("create view v_student_major as select s.sno, s.sname, p.spno, p.spname from student s join speciality p on p.spno = s.spno");
+    ok("create trigger v_student_major_ins on v_student_major instead of insert as\n"
+       "insert into speciality select distinct spno, spname, '01' from inserted where spno not in (select spno from speciality)\n"
+       "insert into student(sno, sname, spno) select sno, sname, spno from inserted");
+    auto r = ok("insert into v_student_major values ('2001100', '新同学', '09001', '人工智能'), ('2001101', '又一位', '09001', '人工智能')");
+    ASSERT_FALSE(r.counts.empty());
+    EXPECT_EQ(r.counts.back(), 2);
+    EXPECT_EQ(scalar("select spname from speciality where spno = '09001'"), "人工智能            ");
+    EXPECT_EQ(scalar("select count(*) from student where spno = '09001'"), "2");
+    // on a table: the trigger decides what happens to deleted rows
+    ok("create table archive (sno char(7), sname varchar(20))");
+    ok("create trigger keep_students on student instead of delete as\n"
+       "insert into archive select sno, sname from deleted\n"
+       "delete student where sno in (select sno from deleted)");
+    ok("delete student where sno = '2001101'");
+    EXPECT_EQ(scalar("select sname from archive"), "又一位");
+    EXPECT_EQ(scalar("select count(*) from student where sno = '2001101'"), "0");
+    ok("create trigger no_renames on speciality instead of update as print 'refused'");
+    auto u = ok("update speciality set spname = 'x' where spno = '09001'");
+    ASSERT_FALSE(u.messages.empty());
+    EXPECT_EQ(u.messages[0].text, "refused");
+    EXPECT_EQ(scalar("select spname from speciality where spno = '09001'"), "人工智能            ");
+    EXPECT_EQ(run("create trigger second_one on speciality instead of update as print 1").errorNumbers().size(), 1u);
+}
+
 }  // namespace
 }  // namespace qmtest
