@@ -95,6 +95,33 @@ TEST_F(Conformance, AggregateValues) {
     });
 }
 
+TEST_F(Conformance, ErrorsForOddRequests) {
+    setup({"create table s (id int primary key, name varchar(10))", "insert s values (1, 'a')"});
+    check({
+        {"select * from s where id in ()", "E102"},
+        {"declare @x varchar(10); exec @x", "E2812"},
+        {"create view v1 as select * from nosuch_v2", "E208"},
+        {"create proc dropper as drop procedure dropper", ""},
+        {"exec dropper", ""},
+        {"exec dropper", "E2812"},
+        {"create table tt (a int); create trigger tt_i on tt after insert as print 1", "E111"},
+        {"fetch next from nocursor", "E16916"},
+        {"declare c cursor for select 1; open c; close c; deallocate c; fetch next from c", "E16916"},
+        {"select cast('9999-12-31 23:59:59.999' as datetime)", "E242"},
+        {"select dateadd(year, 10000, getdate())", "E517"},
+        {"select substring('abc', 2147483647, 2147483647) + '|', left('abc', 2147483647)", "[|,abc] (1)"},
+        {"declare @i int = 1; declare @i2 int = @i / (select count(*) from s where 1 = 0)", "E8134"},
+        {"begin tran; begin tran; rollback; commit", "E3902"},
+        {"save tran x", "E628"},
+        {"create table bad2 (a nosuchtype)", "E2715"},
+        {"declare @v varchar(max) = replicate(cast('a' as varchar(max)), 20000); select len(@v), datalength(@v)",
+         "[20000,20000] (1)"},
+        {"exec sp_executesql N'select @a', N'@a int'", "[NULL] (1)"},
+        {"select * from s where id = @undefined", "E137"},
+        {";", ""},
+    });
+}
+
 TEST_F(Conformance, BadInputIsRefused) {
     using clock = std::chrono::steady_clock;
     auto refuses = [&](const std::string& batch, const char* what) {
