@@ -131,6 +131,40 @@ TEST_F(Conformance, AlterModules) {
     });
 }
 
+TEST_F(Conformance, ErrorsInsideModules) {
+    setup({"create table t (id int identity(1,1), v int)", "create table logt (n int)",
+           "create trigger t_ins on t after insert as\nbegin\n  insert logt (n) select v from inserted\n"
+           "  declare @x int\n  set @x = 1 / 0\nend",
+           "create proc pp as\nbegin\n  print 'in proc'\n  select * from nosuchtable\nend",
+           "create proc p2 @a int = 1, @b int output as begin set @b = @a * 10; return @a end"});
+    struct ModuleCase {
+        const char* batch;
+        const char* transcript;
+        int number;
+        const char* procedure;
+        int line;
+    } cases[] = {
+        {"insert t (v) values (5); select 1", "(1) E8134", 8134, "t_ins", 5},
+        {"exec pp", "P:in proc E208", 208, "pp", 4},
+    };
+    for (const auto& c : cases) {
+        Recorder r = run(c.batch);
+        EXPECT_EQ(normalized(r.transcript), c.transcript) << c.batch << "\n" << r.allText();
+        const Message* m = nullptr;
+        for (const auto& x : r.messages)
+            if (x.isError() && !m) m = &x;
+        ASSERT_NE(m, nullptr) << c.batch;
+        EXPECT_EQ(m->number, c.number);
+        EXPECT_EQ(m->procedure, c.procedure) << c.batch;
+        EXPECT_EQ(m->line, c.line) << c.batch;
+    }
+    check({
+        {"select count(*) from t; select count(*) from logt", "[0] (1) [0] (1)"},
+        {"declare @r int, @o int; exec @r = p2 @b = @o output; select @r, @o", "[1,10] (1)"},
+        {"declare @r int, @o int; exec @r = p2 5, @o out; select @r, @o", "[5,50] (1)"},
+    });
+}
+
 TEST_F(Conformance, DynamicSql) {
     check({
         {"exec ('select 1 as a')", "[1] (1)"},

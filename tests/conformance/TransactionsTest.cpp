@@ -34,6 +34,14 @@ TEST_F(Conformance, Transactions) {
     });
 }
 
+TEST_F(Conformance, XactAbortRollsBack) {
+    setup({"create table a (id int primary key)", "insert a values (1)"});
+    check({
+        {"set xact_abort on; begin tran; insert a values (5); insert a values (1); print 'no'; commit", "(1) E2627"},
+        {"select @@trancount, count(*) from a", "[0,1] (1)"},
+    });
+}
+
 class Triggers : public Conformance {
 protected:
     void SetUp() override {
@@ -85,6 +93,21 @@ TEST_F(Triggers, MultiRowAssignmentInTriggerFails) {
     EXPECT_EQ(r.errors().at(0), 512) << r.allText();
     EXPECT_EQ(r.transcript.find("after"), std::string::npos) << r.transcript;
     check({{"select count(*) from m", "[1] (1)"}});
+}
+
+TEST_F(Conformance, InsteadOfTriggers) {
+    setup({"create table b (id int primary key, v int)", "create table j (id int primary key, bid int)",
+           "create view bj as select b.id, b.v, j.id as jid from b join j on j.bid = b.id"});
+    check({
+        {"create trigger bj_ins on bj instead of insert as "
+         "begin insert b (id, v) select id, v from inserted; insert j select jid, id from inserted end", ""},
+        {"insert bj (id, v, jid) values (1, 10, 100)", "(1) (1) (1)"},
+        {"select id, v, jid from bj", "[1,10,100] (1)"},
+        {"create trigger b_del on b instead of delete as print 'no deletes'", ""},
+        {"delete b where id = 1", "P:no deletes (1)"},
+        {"select count(*) from b", "[1] (1)"},
+        {"create trigger b_del2 on b instead of delete as print 'again'", "E2111"},
+    });
 }
 
 class Views : public Conformance {
