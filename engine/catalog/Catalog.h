@@ -89,6 +89,12 @@ public:
     bool remove(sqlite3* db, std::string_view name, Message& error);
 
     std::uint64_t version() const { return version_; }
+    // Whether any INSTEAD OF trigger exists (statements skip the look-up when none does).
+    bool anyInsteadOf() const {
+        for (const auto& [k, o] : objects_)
+            if (o->kind == ObjectKind::Trigger && o->insteadOf) return true;
+        return false;
+    }
     void bump() { ++version_; }
     int storedSchemaVersion() const { return schemaVersion_; }
     void setStoredSchemaVersion(int v) { schemaVersion_ = v; }

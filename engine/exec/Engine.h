@@ -109,6 +109,14 @@ public:
     void emitRowCount(std::int64_t n, const Frame& f);
 
     Compiled& compile(const ast::Stmt& s, int variant, Frame& f, const std::function<void(Compiled&)>& build);
+    // The ready plan of a statement part, nullptr when it must be (re)built.
+    Compiled* cachedPlan(const ast::Stmt& s, int part, const Frame& f);
+    // compile() without building a std::function when the plan is ready (the common case)
+    template <class F>
+    Compiled& plan(const ast::Stmt& s, int part, Frame& f, F&& build) {
+        if (Compiled* c = cachedPlan(s, part, f)) return *c;
+        return compile(s, part, f, std::function<void(Compiled&)>(std::forward<F>(build)));
+    }
     translate::Environment environment(Frame& f);
     void prepare(Compiled& c);
     void bind(sqlite3_stmt* st, const std::vector<translate::ParamRef>& params, Frame& f);
@@ -124,6 +132,8 @@ public:
     Flow runNested(const std::string& sql, Frame& f);
     void dropTableVariables(Frame& f);  // internal T-SQL run in the current frame
     int insertExecCounter_ = 0;
+    std::uint64_t insteadOfCheckedAt_ = 0;  // catalog version when anyInsteadOf_ was computed
+    bool anyInsteadOf_ = false;
     void fireTriggers(catalog::Object& table, char action, Frame& f, const std::string& ins, const std::string& del);
     Value evaluate(const ast::Stmt& s, int part, const ast::Expr& e, Frame& f, const SqlType* target, SqlType* type);
     bool evaluateCondition(const ast::Stmt& s, int part, const ast::Expr& e, Frame& f);

@@ -328,7 +328,7 @@ Flow Engine::runSelect(const ast::Stmt& s, Frame& f) {
         emitRowCount(rowcount_, f);
         return Flow::Next;
     }
-    Compiled& c = compile(s, 0, f, [&](Compiled& c) {
+    Compiled& c = plan(s, 0, f, [&](Compiled& c) {
         translate::Translator tr(environment(f));
         c.query = tr.select(*s.select);
     });
@@ -557,6 +557,11 @@ Flow Engine::runInsertExec(const ast::Stmt& s, Frame& f) {
 }
 
 bool Engine::runInsteadOf(const ast::Stmt& s, Frame& f) {
+    if (insteadOfCheckedAt_ != catalog_.version()) {
+        anyInsteadOf_ = catalog_.anyInsteadOf();
+        insteadOfCheckedAt_ = catalog_.version();
+    }
+    if (!anyInsteadOf_) return false;
     char action = s.kind == ast::StmtKind::Insert ? 'I' : s.kind == ast::StmtKind::Update ? 'U' : 'D';
     catalog::Object* target = catalog_.find(s.target.back());
     if (!target || (target->kind != catalog::ObjectKind::Table && target->kind != catalog::ObjectKind::View)) return false;
@@ -641,7 +646,7 @@ bool Engine::runInsteadOf(const ast::Stmt& s, Frame& f) {
 Flow Engine::runDml(const ast::Stmt& s, Frame& f) {
     if (runInsteadOf(s, f)) return Flow::Next;
     if (s.kind == ast::StmtKind::Insert && s.execSource) return runInsertExec(s, f);
-    Compiled& c = compile(s, 0, f, [&](Compiled& c) {
+    Compiled& c = plan(s, 0, f, [&](Compiled& c) {
         translate::Translator tr(environment(f));
         c.isDml = true;
         auto build = [&](bool capture) {

@@ -230,6 +230,16 @@ translate::Environment Engine::environment(Frame& f) {
 
 static int variantOf(int part, const Frame& f) { return part * 64 + (f.trigger ? f.nestLevel : 0); }
 
+Compiled* Engine::cachedPlan(const ast::Stmt& s, int part, const Frame& f) {
+    int variant = variantOf(part, f);
+    for (auto& [v, p] : s.plans) {
+        if (v != variant) continue;
+        auto* c = static_cast<Compiled*>(p.get());
+        if (!c->busy && c->catalogVersion == catalog_.version()) return c;
+    }
+    return nullptr;
+}
+
 Compiled& Engine::compile(const ast::Stmt& s, int part, Frame& f, const std::function<void(Compiled&)>& build) {
     int variant = variantOf(part, f);
     for (auto& [v, p] : s.plans) {
@@ -466,7 +476,7 @@ Value Engine::evaluate(const ast::Stmt& s, int part, const ast::Expr& e, Frame& 
         if (type) *type = t;
         return v;
     }
-    Compiled& c = compile(s, part, f, [&](Compiled& c) {
+    Compiled& c = plan(s, part, f, [&](Compiled& c) {
         translate::Translator tr(environment(f));
         c.query = tr.scalar(e, false, target);
     });
@@ -482,7 +492,7 @@ Value Engine::evaluate(const ast::Stmt& s, int part, const ast::Expr& e, Frame& 
 }
 
 bool Engine::evaluateCondition(const ast::Stmt& s, int part, const ast::Expr& e, Frame& f) {
-    Compiled& c = compile(s, part, f, [&](Compiled& c) {
+    Compiled& c = plan(s, part, f, [&](Compiled& c) {
         translate::Translator tr(environment(f));
         c.query = tr.scalar(e, true);
     });

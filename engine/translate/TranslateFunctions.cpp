@@ -274,8 +274,18 @@ Typed Translator::Impl::call(const Expr& e, Scope& scope) {
         need(2, 2);
         if (e.args[0]->kind != ExprKind::Column) error(155, {"datepart"}, e.line);
         t.type = f == "datepart" ? SqlType{TypeId::Int} : SqlType{TypeId::NVarChar, 30};
-        t.sql = "tsql_datepart('" + lex::lower(e.args[0]->parts.back()) + "'," + asDate(a[1]).sql + ")";
-        if (f == "datename") t.sql = "CAST(" + t.sql + " AS TEXT)";
+        std::string part = lex::lower(e.args[0]->parts.back());
+        t.sql = "tsql_datepart('" + part + "'," + asDate(a[1]).sql + ")";
+        if (f == "datename") {
+            // names as a Chinese server gives them: months as two digits, weekdays as 星期X
+            if (part == "month" || part == "mm" || part == "m")
+                t.sql = "printf('%02d', " + t.sql + ")";
+            else if (part == "weekday" || part == "dw")
+                t.sql = "(CASE " + t.sql + " WHEN 1 THEN '星期日' WHEN 2 THEN '星期一' WHEN 3 THEN '星期二' WHEN 4 THEN "
+                        "'星期三' WHEN 5 THEN '星期四' WHEN 6 THEN '星期五' ELSE '星期六' END)";
+            else
+                t.sql = "CAST(" + t.sql + " AS TEXT)";
+        }
     } else if (f == "dateadd") {
         need(3, 3);
         if (e.args[0]->kind != ExprKind::Column) error(155, {"dateadd"}, e.line);

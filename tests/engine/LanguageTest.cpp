@@ -43,6 +43,7 @@ TEST_F(Language, ScalarExpressionsAsOnTheServer) {
         {"select cast('1986-10-1' as datetime)", "1986-10-01 00:00:00.000"},
         {"select year('1986-10-01') * 100 + month('1986-10-01')", "198610"},
         {"select datediff(day, '2007-03-01', '2007-03-20')", "19"},
+        {"select datename(month, '2007-03-20') + datename(weekday, '2007-03-20')", "03星期二"},
         {"select case when 1 = 1 then 'yes' else 'no' end", "yes"},
         {"select case 2 when 1 then 'one' when 2 then 'two' end", "two"},
         {"select case when 1 = 1 then '7' else 1 end + 1", "8"},
