@@ -794,6 +794,18 @@ void fnRound(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     sqlite3_result_double(ctx, r / f);
 }
 
+// tsql_cte_level(level, max): the level of a row a recursive common table
+// expression produces; past max (0: no limit) the statement ends with 530.
+void fnCteLevel(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    sqlite3_int64 level = sqlite3_value_int64(argv[0]);
+    sqlite3_int64 max = sqlite3_value_type(argv[1]) == SQLITE_NULL ? 100 : sqlite3_value_int64(argv[1]);
+    if (max > 0 && level > max) {
+        raiseSqliteError(ctx, makeError(530, {std::to_string(max)}));
+        return;
+    }
+    sqlite3_result_int64(ctx, level);
+}
+
 int collate(void*, int la, const void* a, int lb, const void* b) {
     return compareText(std::string_view(static_cast<const char*>(a), static_cast<std::size_t>(la)),
                        std::string_view(static_cast<const char*>(b), static_cast<std::size_t>(lb)));
@@ -853,6 +865,7 @@ const Scalar kScalars[] = {
     {"tsql_power", 2, fnPower, true},
     {"tsql_round", 2, fnRound, true},
     {"tsql_round", 3, fnRound, true},
+    {"tsql_cte_level", 2, fnCteLevel, true},
 };
 
 }  // namespace
