@@ -96,6 +96,14 @@ public:
     BatchStatus execute(std::string_view batch, ResultSink& sink) override;
     BatchStatus execute(std::string_view batch, std::span<const Parameter> parameters, ResultSink& sink) override;
     BatchStatus executeOutermost(std::string_view batch, std::span<const Parameter> parameters, ResultSink& sink);
+    std::unique_ptr<PreparedBatch> prepare(std::string_view batch) override;
+    // Runs a parsed batch (the outermost execute in progress).
+    void runBatch(const ast::Batch& tree, const parse::Literals& literals, std::span<const Parameter> parameters,
+                  ResultSink& sink);
+    BatchStatus runPrepared(const ast::Batch& tree, const parse::Literals& literals,
+                            std::span<const Parameter> parameters, ResultSink& sink);
+    BatchStatus runPreparedOutermost(const ast::Batch& tree, const parse::Literals& literals,
+                                     std::span<const Parameter> parameters, ResultSink& sink);
     std::string currentDatabase() const override { return database_; }
     std::vector<std::string> primaryKey(std::string_view table) const override;
     std::optional<std::vector<ResultColumn>> columns(std::string_view object) const override;

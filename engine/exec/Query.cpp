@@ -8,6 +8,7 @@
 #include "engine/parse/Parser.h"
 #include "engine/types/SqliteFunctions.h"
 
+#include <functional>
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -393,12 +394,14 @@ Flow Engine::runSelect(const ast::Stmt& s, Frame& f) {
 }
 
 std::string Engine::captureTable(char kind, int level, const catalog::Object& table) {
+    // The columns are part of the name: after ALTER TABLE the rows go to a table of the new shape.
+    std::string columns;
+    for (const auto& c : table.columns)
+        columns += translate::quoteIdent(c.name) + " " + translate::sqliteColumnType(c.type) + ", ";
     std::string name = std::string(kind == 'I' ? "qm_ins_" : "qm_del_") + std::to_string(level) + "_" +
-                       std::to_string(table.id);
+                       std::to_string(table.id) + "_" + std::to_string(std::hash<std::string>{}(columns) % 1000000007);
     if (!captureTables_.count(name)) {
-        std::string sql = "CREATE TEMP TABLE IF NOT EXISTS " + translate::quoteIdent(name) + " (";
-        for (const auto& c : table.columns)
-            sql += translate::quoteIdent(c.name) + " " + translate::sqliteColumnType(c.type) + ", ";
+        std::string sql = "CREATE TEMP TABLE IF NOT EXISTS " + translate::quoteIdent(name) + " (" + columns;
         sql += "qm_rowid INTEGER)";
         exec(sql);
         captureTables_.insert(name);
