@@ -153,6 +153,9 @@ public:
     Flow runDdl(const ast::Stmt& s, Frame& f);
     Flow runAlterTable(const ast::Stmt& s, Frame& f);
     std::string sqliteTableSql(const std::string& name, const ast::TableDef& def, bool temp);
+    // "; CREATE UNIQUE INDEX ..." over the rows of table with a NULL in columns (empty when none can be NULL)
+    static std::string nullKeyIndexSql(const std::string& prefix, const std::string& table, const ast::TableDef& def,
+                                       const std::vector<std::string>& columns);
     Flow runDatabaseStatement(const ast::Stmt& s, Frame& f);
     Flow runTransaction(const ast::Stmt& s, Frame& f);
 
@@ -180,6 +183,7 @@ public:
     bool tranRolledBack_ = false;
     std::int64_t rowcount_ = 0;
     int lastError_ = 0;
+    std::uint64_t errorReports_ = 0;  // errors reported so far (a statement raised one when it moved)
     int savepointDepth_ = 0;
     std::vector<const catalog::Object*> triggerStack_;
     std::set<std::string> captureTables_;

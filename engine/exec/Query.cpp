@@ -162,6 +162,16 @@ void Engine::sqliteFailure(int rc, const char* action, const catalog::Object* ta
         }
         std::string name = table ? (isPk ? pkName(*table) : "UQ__" + table->name.substr(0, 8) + "__" + hexId(table->name + "u", table->id))
                                  : "PK";
+        // a second NULL in a unique index: "failed: index 'qm_ixn_<table>_<index>'"
+        std::string indexPrefix = table ? "index 'qm_ixn_" + lex::lower(table->name) + "_" : "";
+        if (auto at = table ? err.find(indexPrefix) : std::string::npos; at != std::string::npos) {
+            std::string index = err.substr(at + indexPrefix.size());
+            index = index.substr(0, index.find('\''));
+            Message m = qmError(2601, {"dbo." + table->name, index, "(<NULL>)"});
+            RuntimeError e{m};
+            e.terminated = true;
+            throw e;
+        }
         Message m = qmError(2627, {isPk ? "PRIMARY KEY" : "UNIQUE KEY", name, "dbo." + (table ? table->name : ""), key});
         if (key.empty()) {
             auto cut = m.text.find("重复键值为");

@@ -247,6 +247,7 @@ void Engine::report(Message m, const ast::Stmt& s, const Frame& f) {
         if (status_.ok) status_.firstErrorNumber = m.number;
         status_.ok = false;
         lastError_ = m.number;
+        ++errorReports_;
     }
     if (sink_) sink_->message(m);
 }
@@ -266,9 +267,16 @@ Flow Engine::runStatements(const std::vector<ast::StmtPtr>& list, Frame& f) {
 Flow Engine::runStatement(const ast::Stmt& s, Frame& f) {
     bool aborts = false;
     try {
-        lastError_ = 0;
-        return dispatch(s, f);
+        // @@ERROR keeps the previous statement's error while this one runs (IF @@ERROR <> 0);
+        // it is cleared when a simple statement ends without an error of its own.
+        std::uint64_t reportsBefore = errorReports_;
+        Flow fl = dispatch(s, f);
+        bool compound = s.kind == ast::StmtKind::If || s.kind == ast::StmtKind::While ||
+                        s.kind == ast::StmtKind::Block || s.kind == ast::StmtKind::TryCatch;
+        if (!compound && errorReports_ == reportsBefore) lastError_ = 0;
+        return fl;
     } catch (const RuntimeError& e) {
+        if (!e.caught) rowcount_ = 0;
         if (e.caught) return Flow::Caught;
         if (tryDepth_ > 0 && !e.reported && e.message.isError()) {
             Message m = e.message;
@@ -284,6 +292,7 @@ Flow Engine::runStatement(const ast::Stmt& s, Frame& f) {
         }
         aborts = e.abortBatch || e.reported || errorScope(e.message.number) == ErrorScope::Batch;
     } catch (const translate::TranslateError& e) {
+        rowcount_ = 0;
         if (tryDepth_ > 0) {
             Message m = e.message;
             if (m.procedure.empty()) m.procedure = f.procedure;
