@@ -67,6 +67,19 @@ TEST_F(Conformance, RowCountMessages) {
     });
 }
 
+TEST_F(Conformance, MessageOrderAcrossModules) {
+    setup({"create table t (a int)", "create table l (n int)",
+           "create trigger t_i on t after insert as begin set nocount on; insert l values (1) end",
+           "create proc p2 as begin select 2 as y; print 'c' end",
+           "create proc p1 as begin print 'a'; select 1 as x; print 'b'; exec p2; print 'd' end"});
+    check({
+        {"insert t values (1); insert t values (2); select count(*) from l", "{1} (1) {1} (1) [2] (1)"},
+        {"exec p1", "P:a [1] (1) P:b [2] (1) P:c P:d"},
+        {"select cast('2007-03-01 10:11:12' as smalldatetime), count(*) from l where getdate() > '2000-01-01'",
+         "[2007-03-01 10:11:00,2] (1)"},
+    });
+}
+
 TEST_F(Conformance, AggregatesSkipNulls) {
     setup({"create table n (i int)", "insert n values (1), (2), (null)"});
     Recorder withNull = run("select avg(i) from n");
