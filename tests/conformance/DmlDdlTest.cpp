@@ -82,6 +82,30 @@ TEST_F(Dml, RowcountAfterOtherStatements) {
     });
 }
 
+TEST_F(Conformance, StatementsAreAllOrNothing) {
+    setup({"create table p (id int primary key, v int check (v > 0))", "insert p values (1, 1), (2, 2), (3, 3)",
+           "create table v5 (s varchar(3))", "insert v5 values ('a')"});
+    check({
+        {"insert p values (10, 1), (11, -1); select count(*) from p", "E547 [3] (1)"},
+        {"insert p select id + 100, v - 2 from p; select count(*) from p", "E547 [3] (1)"},
+        {"update p set v = v - 2; select sum(v) from p", "E547 [6] (1)"},
+        {"insert v5 select 'b' union all select 'abcd'; select count(*) from v5", "E8152 [1] (1)"},
+        {"update p set id = id - 1; select id from p order by id", "(3) [0;1;2] (3)"},
+    });
+}
+
+TEST_F(Conformance, StatementsSeeTheTableAsItWasBeforeThem) {
+    setup({"create table s (id int, v int)", "insert s values (1, 10), (2, 20), (3, 30)",
+           "create table c (id int, n int)", "insert c values (1, 0), (2, 0), (3, 0)"});
+    check({
+        {"update s set v = (select max(v) from s) + 1; select v from s order by id", "(3) [31;31;31] (3)"},
+        {"insert s select id + 10, v from s; select count(*) from s", "(3) [6] (1)"},
+        {"update c set n = (select count(*) from c c2 where c2.n = 0); select n from c order by id", "(3) [3;3;3] (3)"},
+        {"update c set n = n + (select sum(n) from c); select n from c order by id", "(3) [12;12;12] (3)"},
+        {"delete c where n >= (select max(n) from c); select count(*) from c", "(3) [0] (1)"},
+    });
+}
+
 TEST_F(Conformance, IdentityColumns) {
     setup({"create table i (id int identity(1,1) primary key, v varchar(5))"});
     check({
