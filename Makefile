@@ -2,7 +2,7 @@
 # Both install missing Debian packages and build first.
 
 BUILD ?= build
-DATA_DIR := $(if $(XDG_DATA_HOME),$(XDG_DATA_HOME),$(HOME)/.local/share)/quillmere
+DATA_DIR := $(if $(QUILLMERE_DATA_DIR),$(QUILLMERE_DATA_DIR),$(if $(XDG_DATA_HOME),$(XDG_DATA_HOME),$(HOME)/.local/share)/quillmere)
 SQLCMD := $(BUILD)/tools/quillmere-sqlcmd
 
 .PHONY: all deps configure build test run sample-db bench clean

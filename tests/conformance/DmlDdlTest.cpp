@@ -94,6 +94,18 @@ TEST_F(Conformance, StatementsAreAllOrNothing) {
     });
 }
 
+TEST_F(Conformance, StatementsSeeTheTableAsItWasBeforeThem) {
+    setup({"create table s (id int, v int)", "insert s values (1, 10), (2, 20), (3, 30)",
+           "create table c (id int, n int)", "insert c values (1, 0), (2, 0), (3, 0)"});
+    check({
+        {"update s set v = (select max(v) from s) + 1; select v from s order by id", "(3) [31;31;31] (3)"},
+        {"insert s select id + 10, v from s; select count(*) from s", "(3) [6] (1)"},
+        {"update c set n = (select count(*) from c c2 where c2.n = 0); select n from c order by id", "(3) [3;3;3] (3)"},
+        {"update c set n = n + (select sum(n) from c); select n from c order by id", "(3) [12;12;12] (3)"},
+        {"delete c where n >= (select max(n) from c); select count(*) from c", "(3) [0] (1)"},
+    });
+}
+
 TEST_F(Conformance, IdentityColumns) {
     setup({"create table i (id int identity(1,1) primary key, v varchar(5))"});
     check({

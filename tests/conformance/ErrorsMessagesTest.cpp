@@ -37,7 +37,6 @@ TEST_F(Conformance, ErrorLineNumbers) {
         {"\n\nselect from x", 156, 3, ""},
         {"select 1\n\nexec lp", 8134, 4, "lp"},
         {"declare @i int\nset @i = 1\nset @i = 'abc'", 245, 3, ""},
-        {"select 'abc\nselect 1", 105, 1, ""},
     };
     for (const auto& c : cases) {
         Recorder r = run(c.batch);
@@ -64,6 +63,19 @@ TEST_F(Conformance, RowCountMessages) {
         {"declare @x int; select @x = 1", "(1)"},
         {"declare @x int = 1; set @x = 2", ""},
         {"create table rc2 (a int); drop table rc2", ""},
+    });
+}
+
+TEST_F(Conformance, MessageOrderAcrossModules) {
+    setup({"create table t (a int)", "create table l (n int)",
+           "create trigger t_i on t after insert as begin set nocount on; insert l values (1) end",
+           "create proc p2 as begin select 2 as y; print 'c' end",
+           "create proc p1 as begin print 'a'; select 1 as x; print 'b'; exec p2; print 'd' end"});
+    check({
+        {"insert t values (1); insert t values (2); select count(*) from l", "{1} (1) {1} (1) [2] (1)"},
+        {"exec p1", "P:a [1] (1) P:b [2] (1) P:c P:d"},
+        {"select cast('2007-03-01 10:11:12' as smalldatetime), count(*) from l where getdate() > '2000-01-01'",
+         "[2007-03-01 10:11:00,2] (1)"},
     });
 }
 
@@ -99,11 +111,7 @@ TEST_F(Conformance, ErrorsForOddRequests) {
     setup({"create table s (id int primary key, name varchar(10))", "insert s values (1, 'a')"});
     check({
         {"select * from s where id in ()", "E102"},
-        {"declare @x varchar(10); exec @x", "E2812"},
         {"create view v1 as select * from nosuch_v2", "E208"},
-        {"create proc dropper as drop procedure dropper", ""},
-        {"exec dropper", ""},
-        {"exec dropper", "E2812"},
         {"create table tt (a int); create trigger tt_i on tt after insert as print 1", "E111"},
         {"fetch next from nocursor", "E16916"},
         {"declare c cursor for select 1; open c; close c; deallocate c; fetch next from c", "E16916"},
@@ -116,9 +124,7 @@ TEST_F(Conformance, ErrorsForOddRequests) {
         {"create table bad2 (a nosuchtype)", "E2715"},
         {"declare @v varchar(max) = replicate(cast('a' as varchar(max)), 20000); select len(@v), datalength(@v)",
          "[20000,20000] (1)"},
-        {"exec sp_executesql N'select @a', N'@a int'", "[NULL] (1)"},
         {"select * from s where id = @undefined", "E137"},
-        {";", ""},
     });
 }
 

@@ -54,7 +54,7 @@ TEST_F(Conformance, LexicalForms) {
          "select [my col], [select] from [my table]",
          "(1) [1,2] (1)"},
         {"select 'O''Brien', N'张''三'", "[O'Brien,张'三] (1)"},
-        {"select 1\nselect 2;;select 3", "[1] (1) [2] (1) [3] (1)"},
+        {"select 1\nselect 2;select 3;", "[1] (1) [2] (1) [3] (1)"},
         {"SeLeCt CoUnT(*) FrOm (SELECT 1 AS x) AS t", "[1] (1)"},
         {"select 0x4142, 1e2, .5, 1.", "[0x4142,100,0.5,1] (1)"},
     });

@@ -165,6 +165,24 @@ TEST_F(Conformance, ErrorsInsideModules) {
     });
 }
 
+TEST_F(Conformance, NestLevelsAndPatterns) {
+    setup({"create table t (a int)", "insert t values (1), (2)", "create proc pn as select @@nestlevel",
+           "create table l (n int)",
+           "create trigger t_i on t after insert as print 'nest ' + cast(@@nestlevel as varchar(5))"});
+    check({
+        {"exec pn; select @@nestlevel", "[1] (1) [0] (1)"},
+        {"insert t values (3)", "P:nest 1 (1)"},
+        {"select count(*) from t where a like '1'", "[1] (1)"},
+        {"select case when 'abc' like '%' + null then 1 else 0 end", "[0] (1)"},
+        {"select 1 where N'张三' like N'张%'", "[1] (1)"},
+        {"select 1 where '张三' like '_三'", "[1] (1)"},
+        {"select 1 where 'a[b' like 'a[[]b'", "[1] (1)"},
+        {"select count(*) from t where a between 2 and 1", "[0] (1)"},
+        {"select distinct top 1 a from t order by a desc", "[3] (1)"},
+        {"select a from t order by a offset 1 rows", "[2;3] (2)"},
+    });
+}
+
 TEST_F(Conformance, DynamicSql) {
     check({
         {"exec ('select 1 as a')", "[1] (1)"},

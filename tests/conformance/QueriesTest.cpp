@@ -99,6 +99,17 @@ TEST_F(Queries, GroupingAndHaving) {
     });
 }
 
+TEST_F(Queries, AliasesOnlyWhereTheServerAllowsThem) {
+    check({
+        {"select id as k from s order by k + 1", "E207"},
+        {"select grp as g, count(*) from s group by g", "E207"},
+        {"select id as k from s where k > 1", "E207"},
+        {"select id from s group by id having k > 1", "E207"},
+        {"select top 1 id from s order by 1 desc, id", "[4] (1)"},
+        {"select id, name from s where id < 3 order by 2 desc, 1", "[2,b;1,a] (2)"},
+    });
+}
+
 TEST_F(Queries, Joins) {
     check({
         {"select s.id, g.title from s join g on s.grp = g.grp order by s.id", "[1,ex;2,ex] (2)"},

@@ -2,6 +2,8 @@
 // including objects created, changed or dropped after it connected.
 #include "Conformance.h"
 
+#include <chrono>
+
 namespace qmconf {
 namespace {
 
@@ -45,6 +47,19 @@ TEST_F(Sessions, UncommittedWorkStaysPrivateUntilCommit) {
     EXPECT_EQ(otherRun("select @@trancount"), "[0] (1)");
     EXPECT_EQ(transcript("commit"), "");
     EXPECT_EQ(otherRun("select a from w"), "[2] (1)");
+}
+
+TEST_F(Sessions, WriterWaitingForAnotherWriterGetsAnErrorNotAHang) {
+    EXPECT_EQ(transcript("create table w (a int); insert w values (1)"), "(1)");
+    EXPECT_EQ(transcript("begin tran; update w set a = 2"), "(1)");
+    Recorder r;
+    auto start = std::chrono::steady_clock::now();
+    other->execute("update w set a = 3", r);
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(seconds, 5.0);
+    EXPECT_FALSE(r.errors().empty()) << r.transcript;
+    EXPECT_EQ(transcript("commit; select a from w"), "[2] (1)");
+    EXPECT_EQ(otherRun("update w set a = 3; select a from w"), "(1) [3] (1)");
 }
 
 }  // namespace

@@ -57,5 +57,22 @@ TEST_F(Conformance, NullFunctionsAndCase) {
     });
 }
 
+TEST_F(Conformance, StringFunctionsOnNumbersAndCursors) {
+    setup({"create table s (id int, name varchar(10))", "insert s values (1, 'a'), (2, 'b'), (3, 'c')"});
+    check({
+        {"select left(12345, 2), substring(12345, 2, 2), replace(12.5, '.', ','), upper(1), len(1.50), reverse(123)",
+         "[12,23,12,5,1,4,321] (1)"},
+        {"select '1' + 1, 1 + '1', '1' + '1', cast(1 as varchar) + 1, N'1' + 1", "[2,2,11,2,2] (1)"},
+        {"select 1 + 'a'", "E245"},
+        {"declare c cursor local fast_forward for select id, name from s order by id; declare @i int, @n varchar(10); "
+         "open c; fetch next from c into @i, @n; while @@fetch_status = 0 begin print @n; fetch next from c into @i, @n end; "
+         "print @@fetch_status; close c; deallocate c",
+         "P:a P:b P:c P:-1"},
+        {"declare c2 cursor for select id from s; declare @i int, @n int; open c2; fetch next from c2 into @i, @n", "E16924"},
+        {"select cast(cast('2007-03-02 18:00' as datetime) as int), datediff(day, 0, '2007-03-02')", "[39142,39141] (1)"},
+        {"select cast('2007-03-02 12:00' as datetime) - 1", "[2007-03-01 12:00:00.000] (1)"},
+    });
+}
+
 }  // namespace
 }  // namespace qmconf

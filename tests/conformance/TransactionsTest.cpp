@@ -150,5 +150,21 @@ TEST_F(Views, ReadAndModifyThroughViews) {
     });
 }
 
+TEST_F(Conformance, InsertsThroughViewsFollowTheBaseTable) {
+    setup({"create table b (id int primary key, v int not null, note varchar(10) default 'd')",
+           "create table o (id int, x int)", "create view vb as select id, note from b",
+           "create view vd as select id, v * 2 as dbl from b",
+           "create view vj as select b.id, o.x from b join o on o.id = b.id",
+           "create view va (k, w) as select id, v from b"});
+    check({
+        {"insert vb (id, note) values (1, 'x')", "E515"},
+        {"insert vd (id, dbl) values (2, 4)", "E4406"},
+        {"update vd set dbl = 3", "E4406"},
+        {"insert vj (id) values (5)", "E515"},
+        {"insert va (k, w) values (7, 70); select k, w from va", "(1) [7,70] (1)"},
+        {"select note from b", "[d] (1)"},
+    });
+}
+
 }  // namespace
 }  // namespace qmconf

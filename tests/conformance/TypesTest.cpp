@@ -27,6 +27,21 @@ TEST_F(Conformance, CharacterStorageAndLengths) {
     });
 }
 
+TEST_F(Conformance, ChineseTextInByteSizedColumns) {
+    setup({"create table t (c char(4), v varchar(4), n nvarchar(2))"});
+    check({
+        {"insert t values ('张三', '张三', N'张三'); select datalength(c), datalength(v), datalength(n), len(c) from t",
+         "(1) [4,4,4,2] (1)"},
+        {"insert t (c) values ('张三丰')", "E8152"},
+        {"insert t (v) values ('张三a')", "E8152"},
+        {"insert t (n) values (N'张三丰')", "E8152"},
+        {"insert t (v) values (N'张三')", "(1)"},
+        {"insert t (c) values ('张a'); select '>' + c + '<' from t where c like '张a%'", "(1) [>张a <] (1)"},
+        {"declare @x varchar(3) = '张三'; select @x, datalength(@x)", "[张,2] (1)"},
+        {"select left('张三丰', 2), substring('张三丰', 2, 1), cast('张三丰' as varchar(3))", "[张三,三,张] (1)"},
+    });
+}
+
 TEST_F(Conformance, IntegerAndNumericArithmetic) {
     check({
         {"select 7 / 2, 7 % 3, -7 / 2, -7 % 3", "[3,1,-3,-1] (1)"},
