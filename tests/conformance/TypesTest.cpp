@@ -208,5 +208,9 @@ TEST_F(Conformance, ResultColumnTypes) {
     }
 }
 
+TEST_F(Conformance, StringTimesString) {
+    check({{"select '5' * '2'", "E8117"}, {"select '5' - '2'", "E8117"}});
+}
+
 }  // namespace
 }  // namespace qmconf
