@@ -1,6 +1,8 @@
 #include "db/odbc/OdbcBackend.h"
 
 #include "db/ConnectionString.h"
+#include "db/odbc/OdbcCalls.h"
+#include "engine/types/Text.h"
 
 #include <sql.h>
 #include <sqlext.h>
@@ -11,8 +13,6 @@
 #include <map>
 
 namespace quillmere::db {
-
-static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "unixODBC's SQLWCHAR is UTF-16");
 
 // ---- UTF-8 / UTF-16 ---------------------------------------------------------
 
@@ -57,20 +57,7 @@ std::string toUtf8(std::u16string_view s) {
             cp = 0x10000 + ((cp - 0xD800) << 10) + (s[i + 1] - 0xDC00);
             ++i;
         }
-        if (cp < 0x80) out += static_cast<char>(cp);
-        else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (cp >> 18));
-            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
+        engine::types::appendUtf8(out, cp);
     }
     return out;
 }
@@ -79,63 +66,29 @@ namespace {
 
 SQLWCHAR* w(std::u16string& s) { return reinterpret_cast<SQLWCHAR*>(s.data()); }
 
-struct Diagnostic {
-    std::string state;
-    int native = 0;
-    std::string text;
-    std::string source;
-};
-
-// "[unixODBC][FreeTDS][SQL Server]Login failed" -> source "[unixODBC][FreeTDS][SQL Server]", text "Login failed".
-Diagnostic splitSource(std::string state, int native, std::string text) {
-    Diagnostic d{std::move(state), native, {}, {}};
-    std::size_t i = 0;
-    while (i < text.size() && text[i] == '[') {
-        std::size_t close = text.find(']', i);
-        if (close == std::string::npos) break;
-        i = close + 1;
-    }
-    d.source = text.substr(0, i);
-    d.text = text.substr(i);
-    while (!d.text.empty() && (d.text.back() == '\n' || d.text.back() == '\r' || d.text.back() == ' '))
-        d.text.pop_back();
-    return d;
+// A diagnostic's text without the line end or blanks some drivers leave after it.
+std::string trimmedText(const odbc::Diagnostic& d) {
+    std::string t = d.text;
+    while (!t.empty() && (t.back() == '\n' || t.back() == '\r' || t.back() == ' ')) t.pop_back();
+    return t;
 }
 
-std::vector<Diagnostic> diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
-    std::vector<Diagnostic> out;
-    for (SQLSMALLINT i = 1;; ++i) {
-        SQLWCHAR state[6] = {};
-        SQLINTEGER native = 0;
-        std::u16string text(1024, u'\0');
-        SQLSMALLINT len = 0;
-        SQLRETURN rc = SQLGetDiagRecW(type, handle, i, state, &native, w(text),
-                                      static_cast<SQLSMALLINT>(text.size()), &len);
-        if (!SQL_SUCCEEDED(rc)) break;
-        if (len >= static_cast<SQLSMALLINT>(text.size())) {
-            text.assign(len + 1, u'\0');
-            SQLGetDiagRecW(type, handle, i, state, &native, w(text), static_cast<SQLSMALLINT>(text.size()), &len);
-        }
-        text.resize(std::min<std::size_t>(len, text.size()));
-        out.push_back(splitSource(toUtf8(std::u16string(reinterpret_cast<char16_t*>(state), 5)), native,
-                                  toUtf8(text)));
-    }
-    return out;
-}
-
-DbError errorFrom(SQLSMALLINT type, SQLHANDLE handle, const char* fallback) {
-    std::vector<Diagnostic> ds = diagnostics(type, handle);
+DbError errorFrom(const std::vector<odbc::Diagnostic>& ds, const char* fallback) {
     if (ds.empty()) return DbError::server(0, fallback);
     // SQL Server sends a message's text once per record; the first error names the cause.
-    DbError e = DbError::server(ds.front().native, ds.front().text, 16, ds.front().source);
+    DbError e = DbError::server(ds.front().native, trimmedText(ds.front()), 16, ds.front().source);
     e.setSqlState(ds.front().state);
     return e;
 }
 
+DbError errorFrom(SQLSMALLINT type, SQLHANDLE handle, const char* fallback) {
+    return errorFrom(odbc::diagnostics(type, handle), fallback);
+}
+
 void collectInfo(SQLSMALLINT type, SQLHANDLE handle, std::vector<InfoMessage>* info) {
     if (!info) return;
-    for (auto& d : diagnostics(type, handle))
-        info->push_back(InfoMessage{InfoMessage::Kind::Print, 0, d.text});
+    for (const auto& d : odbc::diagnostics(type, handle))
+        info->push_back(InfoMessage{InfoMessage::Kind::Print, 0, trimmedText(d)});
 }
 
 class Statement {
@@ -189,6 +142,16 @@ engine::SqlType typeOf(SQLSMALLINT t, SQLULEN size, SQLSMALLINT digits) {
     return s;
 }
 
+// A text answer of SQLGetInfoW; empty when the driver has none.
+std::string infoText(SQLHDBC dbc, SQLUSMALLINT what) {
+    std::u16string buf(128, u'\0');
+    SQLSMALLINT bytes = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfoW(dbc, what, w(buf), static_cast<SQLSMALLINT>(buf.size() * 2), &bytes)) || bytes <= 0)
+        return {};
+    buf.resize(std::min<std::size_t>(static_cast<std::size_t>(bytes) / 2, buf.size() - 1));
+    return toUtf8(buf);
+}
+
 std::string columnString(SQLHSTMT h, SQLUSMALLINT col, SQLUSMALLINT field) {
     std::u16string buf(256, u'\0');
     SQLSMALLINT len = 0;
@@ -205,20 +168,15 @@ void fetchAll(SQLHSTMT h, SQLSMALLINT ncols, const std::string& table, QueryResu
     result.textCells = true;
     result.columns.clear();
     for (SQLUSMALLINT c = 1; c <= ncols; ++c) {
-        std::u16string name(256, u'\0');
-        SQLSMALLINT nameLen = 0, type = 0, digits = 0, nullable = 0;
-        SQLULEN size = 0;
-        if (!SQL_SUCCEEDED(SQLDescribeColW(h, c, w(name), static_cast<SQLSMALLINT>(name.size()), &nameLen, &type,
-                                           &size, &digits, &nullable)))
-            st.fail();
-        name.resize(std::min<std::size_t>(nameLen, name.size()));
+        odbc::ColumnDescription d;
+        if (!odbc::describeColumn(h, c, d)) st.fail();
         ColumnMeta m;
-        m.info.name = toUtf8(name);
-        m.info.type = typeOf(type, size, digits);
-        m.nullable = nullable != SQL_NO_NULLS;
-        m.odbcType = type;
-        m.odbcSize = size;
-        m.odbcDigits = digits;
+        m.info.name = std::move(d.name);
+        m.info.type = typeOf(d.type, d.size, d.digits);
+        m.nullable = d.nullable != SQL_NO_NULLS;
+        m.odbcType = d.type;
+        m.odbcSize = d.size;
+        m.odbcDigits = d.digits;
         if (!table.empty()) {
             std::string base = columnString(h, c, SQL_DESC_BASE_COLUMN_NAME);
             if (base.empty()) base = m.info.name;
@@ -233,31 +191,18 @@ void fetchAll(SQLHSTMT h, SQLSMALLINT ncols, const std::string& table, QueryResu
     result.rows.setColumns(ncols);
     std::vector<std::string> texts(ncols);
     std::vector<engine::ValueView> cells(ncols);
-    std::u16string buf(4096, u'\0');
-    std::u16string acc;
+    odbc::TextReader reader;
     for (;;) {
         SQLRETURN rc = SQLFetch(h);
         if (rc == SQL_NO_DATA) break;
         if (!SQL_SUCCEEDED(rc)) st.fail();
         for (SQLUSMALLINT c = 1; c <= ncols; ++c) {
-            acc.clear();
             bool isNull = false;
-            for (;;) {
-                SQLLEN ind = 0;
-                rc = SQLGetData(h, c, SQL_C_WCHAR, w(buf), static_cast<SQLLEN>(buf.size() * 2), &ind);
-                if (rc == SQL_NO_DATA) break;
-                if (!SQL_SUCCEEDED(rc)) st.fail();
-                if (ind == SQL_NULL_DATA) { isNull = true; break; }
-                std::size_t chars = buf.size() - 1;
-                if (ind != SQL_NO_TOTAL && static_cast<std::size_t>(ind) / 2 < chars) chars = ind / 2;
-                acc.append(buf.data(), chars);
-                if (rc == SQL_SUCCESS) break;  // SQL_SUCCESS_WITH_INFO: more to come (01004)
-            }
+            if (!SQL_SUCCEEDED(reader.read(h, c, texts[c - 1], isNull))) st.fail();
             engine::ValueView& v = cells[c - 1];
             if (isNull) {
                 v = engine::ValueView{};
             } else {
-                texts[c - 1] = toUtf8(acc);
                 v = engine::ValueView{};
                 v.kind = engine::ValueKind::Text;
                 v.bytes = texts[c - 1];
@@ -280,44 +225,18 @@ std::string unquoteIdentifier(std::string_view s) {
 // ---- connection ---------------------------------------------------------------
 
 OdbcBackend::OdbcBackend(const std::string& connectionString) {
-    SQLHENV env = SQL_NULL_HENV;
-    SQLHDBC dbc = SQL_NULL_HDBC;
-    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env)))
-        throw DbError::server(0, "无法初始化 ODBC 环境。");
-    SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc))) {
-        SQLFreeHandle(SQL_HANDLE_ENV, env);
-        throw DbError::server(0, "无法分配 ODBC 连接句柄。");
-    }
-    SQLSetConnectAttr(dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(15), 0);
-    std::u16string in = toUtf16(connectionString);
-    std::u16string out(1024, u'\0');
-    SQLSMALLINT outLen = 0;
-    SQLRETURN rc = SQLDriverConnectW(dbc, nullptr, w(in), static_cast<SQLSMALLINT>(in.size()), w(out),
-                                     static_cast<SQLSMALLINT>(out.size()), &outLen, SQL_DRIVER_NOPROMPT);
-    if (!SQL_SUCCEEDED(rc)) {
-        DbError e = errorFrom(SQL_HANDLE_DBC, dbc, "无法连接到服务器。");
-        SQLFreeHandle(SQL_HANDLE_DBC, dbc);
-        SQLFreeHandle(SQL_HANDLE_ENV, env);
-        throw e;
-    }
-    env_ = env;
-    dbc_ = dbc;
-    std::u16string q(8, u'\0');
-    SQLSMALLINT qLen = 0;
-    if (SQL_SUCCEEDED(SQLGetInfoW(dbc, SQL_IDENTIFIER_QUOTE_CHAR, w(q), static_cast<SQLSMALLINT>(q.size() * 2), &qLen)) &&
-        qLen > 0) {
-        q.resize(qLen / 2);
-        if (q != u" ") quote_ = toUtf8(q);
-    }
+    odbc::Link link;
+    std::vector<odbc::Diagnostic> why;
+    if (!odbc::connect(connectionString, link, why)) throw errorFrom(why, "无法连接到服务器。");
+    env_ = link.env;
+    dbc_ = link.dbc;
+    if (std::string q = infoText(link.dbc, SQL_IDENTIFIER_QUOTE_CHAR); !q.empty() && q != " ") quote_ = q;
+    sqlServer_ = infoText(link.dbc, SQL_DBMS_NAME).find("SQL Server") != std::string::npos;
 }
 
 OdbcBackend::~OdbcBackend() {
-    if (dbc_) {
-        SQLDisconnect(static_cast<SQLHDBC>(dbc_));
-        SQLFreeHandle(SQL_HANDLE_DBC, static_cast<SQLHDBC>(dbc_));
-    }
-    if (env_) SQLFreeHandle(SQL_HANDLE_ENV, static_cast<SQLHENV>(env_));
+    odbc::Link link{static_cast<SQLHENV>(env_), static_cast<SQLHDBC>(dbc_)};
+    odbc::disconnect(link);
 }
 
 void OdbcBackend::query(const std::string& sql, QueryResult& result) {
@@ -355,6 +274,14 @@ void OdbcBackend::query(const std::string& sql, QueryResult& result) {
 }
 
 std::int64_t OdbcBackend::write(const std::string& sql, std::vector<WriteParam>& params) {
+    // The count tells a saved row from one someone else changed or deleted, and SQL
+    // Server sends none after SET NOCOUNT ON, which a free query may have left on the
+    // connection: counting goes back on first.
+    if (sqlServer_) {
+        Statement set(static_cast<SQLHDBC>(dbc_));
+        std::u16string on = u"SET NOCOUNT OFF";
+        if (!SQL_SUCCEEDED(SQLExecDirectW(set.h, w(on), static_cast<SQLINTEGER>(on.size())))) set.fail();
+    }
     Statement st(static_cast<SQLHDBC>(dbc_));
     // Buffers stay put until the statement ran: reserved up front, never grown.
     std::vector<std::u16string> texts;

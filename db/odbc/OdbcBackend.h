@@ -28,6 +28,7 @@ private:
     void* env_ = nullptr;
     void* dbc_ = nullptr;
     std::string quote_ = "\"";
+    bool sqlServer_ = false;  // the server is Microsoft SQL Server (its DBMS name)
 };
 
 // The one table a "select ... from <table> [where ...] [order by ...]" reads, as

@@ -65,18 +65,25 @@ FMDIlogin::FMDIlogin() : ChildForm("FMDIlogin", QStringLiteral("Quillmere"))
     Label2 = caption(this, "Label2", QStringLiteral("存储过程的应用"), {2760, 9360, 1815, 975}, Qt::AlignRight);
     Label5 = caption(this, "Label5", QStringLiteral("基本SQL语句的应用"), {12480, 6360, 1935, 975}, Qt::AlignLeft);
 
-    makeLine(this, "Line1", 5280, 9600, 3000, 9600);
-    makeLine(this, "Line2", 3000, 7680, 1560, 7680);
-    makeLine(this, "Line3", 3960, 3840, 2400, 3840);
-    makeLine(this, "Line4", 8400, 9720, 12480, 9720);
-    makeLine(this, "Line5", 12480, 3360, 12480, 9720);
-    makeLine(this, "Line6", 11280, 8880, 12480, 8880);
-    makeLine(this, "Line7", 11880, 6960, 12480, 6960);
-    makeLine(this, "Line8", 11640, 5760, 12480, 5760);
-    makeLine(this, "Line9", 11640, 3360, 12480, 3360);
-    makeLine(this, "Line10", 12480, 6600, 14400, 6600);
-    makeLine(this, "Line12", 6600, 2280, 4920, 3120);
-    makeLine(this, "Line13", 8400, 2280, 10200, 3360);
+    const struct {
+        const char* name;
+        int x1, y1, x2, y2;
+    } lines[] = {
+        {"Line1", 5280, 9600, 3000, 9600},
+        {"Line2", 3000, 7680, 1560, 7680},
+        {"Line3", 3960, 3840, 2400, 3840},
+        {"Line4", 8400, 9720, 12480, 9720},
+        {"Line5", 12480, 3360, 12480, 9720},
+        {"Line6", 11280, 8880, 12480, 8880},
+        {"Line7", 11880, 6960, 12480, 6960},
+        {"Line8", 11640, 5760, 12480, 5760},
+        {"Line9", 11640, 3360, 12480, 3360},
+        {"Line10", 12480, 6600, 14400, 6600},
+        {"Line12", 6600, 2280, 4920, 3120},
+        {"Line13", 8400, 2280, 10200, 3360},
+    };
+    for (const auto& l : lines)
+        makeLine(this, l.name, l.x1, l.y1, l.x2, l.y2);
 
     // The pictures lie over the lines and captions.
     for (ImageBox* i : images_)

@@ -192,16 +192,26 @@ void TaskForm::gridDelete() { gridDelete(rs, DataGrid1, rsstate); }
 
 static const QString kNoRecord = QStringLiteral("没有记录存在！");
 
-void TaskForm::gridSave(db::Recordset& set, DataGrid* grid, bool state)
+// Saving or dropping a grid's edits needs an edited, open set with a current row;
+// without a row the user is told so.
+static bool hasEditedRow(db::Recordset& set, bool state)
 {
     if (!state || !set.isOpen())
-        return;
+        return false;
     if (set.eof()) {
         msgBox(kNoRecord);
-        return;
+        return false;
     }
+    return true;
+}
+
+// Runs one change of a grid's record set, shows the server's refusal if any, and
+// redraws the grid either way.
+template <typename Change>
+static void changeGrid(DataGrid* grid, Change change)
+{
     try {
-        set.updateBatch();
+        change();
     } catch (const db::DbError& e) {
         showDbError(e);
     }
@@ -209,21 +219,16 @@ void TaskForm::gridSave(db::Recordset& set, DataGrid* grid, bool state)
         grid->refresh();
 }
 
+void TaskForm::gridSave(db::Recordset& set, DataGrid* grid, bool state)
+{
+    if (hasEditedRow(set, state))
+        changeGrid(grid, [&set] { set.updateBatch(); });
+}
+
 void TaskForm::gridCancel(db::Recordset& set, DataGrid* grid, bool state)
 {
-    if (!state || !set.isOpen())
-        return;
-    if (set.eof()) {
-        msgBox(kNoRecord);
-        return;
-    }
-    try {
-        set.cancelBatch();
-    } catch (const db::DbError& e) {
-        showDbError(e);
-    }
-    if (grid)
-        grid->refresh();
+    if (hasEditedRow(set, state))
+        changeGrid(grid, [&set] { set.cancelBatch(); });
 }
 
 void TaskForm::gridDelete(db::Recordset& set, DataGrid* grid, bool state)
@@ -235,15 +240,11 @@ void TaskForm::gridDelete(db::Recordset& set, DataGrid* grid, bool state)
         msgBox(kNoRecord);
         return;
     }
-    try {
+    changeGrid(grid, [&set] {
         set.deleteCurrent();
         set.moveNext();
         set.updateBatch();
-    } catch (const db::DbError& e) {
-        showDbError(e);
-    }
-    if (grid)
-        grid->refresh();
+    });
 }
 
 void TaskForm::setupKeyChange(QCheckBox* box, QLineEdit* key, QLabel* oldKey)

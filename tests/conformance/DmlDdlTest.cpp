@@ -144,5 +144,21 @@ TEST_F(Conformance, TableDefinitions) {
     });
 }
 
+TEST_F(Conformance, ErrorAndRowcountAfterFailure) {
+    setup({"create table p (id int primary key)", "insert p values (1)"});
+    check({
+        {"insert p values (1); select @@error", "E2627 [2627] (1)"},
+        {"declare @e int, @r int; insert p values (1); select @e = @@error, @r = @@rowcount; select @e, @r",
+         "E2627 (1) [2627,0] (1)"},
+        {"declare @r int; insert p values (1); set @r = @@rowcount; select @r", "E2627 [0] (1)"},
+        {"declare @i int; set @i = 1 / 0; if @@error <> 0 print 'failed'", "E8134 P:failed"},
+    });
+}
+
+TEST_F(Conformance, UniqueAllowsOneNull) {
+    setup({"create table u (a int unique)"});
+    check({{"insert u values (null); insert u values (null)", "(1) E2627"}});
+}
+
 }  // namespace
 }  // namespace qmconf

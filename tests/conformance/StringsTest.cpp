@@ -74,5 +74,13 @@ TEST_F(Conformance, StringFunctionsOnNumbersAndCursors) {
     });
 }
 
+TEST_F(Conformance, NullifFollowsCollation) {
+    check({{"select nullif('a', 'A'), nullif('a', 'a  ')", "[NULL,NULL] (1)"}});
+}
+
+TEST_F(Conformance, ReplicateLimit) {
+    check({{"select len(replicate('a', 100000000)), len(replicate('ab', 5000))", "[8000,8000] (1)"}});
+}
+
 }  // namespace
 }  // namespace qmconf

@@ -163,7 +163,7 @@ TEST_F(Conformance, DatetimeStylesAndFunctions) {
          "[1,1] (1)"},
         {"select datediff(day, '2007-03-20', '2007-03-01')", "[-19] (1)"},
         {"select cast('2007-03-01' as datetime) + 1", "[2007-03-02 00:00:00.000] (1)"},
-        {"select datepart(weekday, '2007-03-04')", "[1] (1)"},
+        {"select datepart(weekday, '2007-03-04'), datename(weekday, '2007-03-04')", "[1,星期日] (1)"},
         {"select count(*) from d where v > '1986-10-01' and v < '1986-10-02'", "[1] (1)"},
         {"select count(*) from d where v = 'abc'", "E241"},
         {"select cast('12:30' as time), datediff(second, '2007-01-01', '2007-01-02')", "[12:30:00.0000000,86400] (1)"},
@@ -206,6 +206,10 @@ TEST_F(Conformance, ResultColumnTypes) {
         ASSERT_FALSE(r.sets.empty()) << c.batch << "\n" << r.allText();
         EXPECT_EQ(r.sets[0].columns.at(0).type.name(), c.type) << c.batch;
     }
+}
+
+TEST_F(Conformance, StringTimesString) {
+    check({{"select '5' * '2'", "E8117"}, {"select '5' - '2'", "E8117"}});
 }
 
 }  // namespace

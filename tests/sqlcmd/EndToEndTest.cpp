@@ -1,6 +1,8 @@
 // quillmere-sqlcmd against the embedded engine, on database files in a temporary
 // data directory: connecting, the set-up scripts, and the output of the contract's
-// procedures.
+// procedures; and over ODBC against a throwaway PostgreSQL cluster.
+#include "PostgresServer.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -167,4 +169,23 @@ TEST_F(Sqlcmd, UseChangesTheContext) {
     ASSERT_EQ(run({"-b", "-Q", "CREATE DATABASE Other"}).code, 0);
     Result r = run({"-d", "Other", "-Q", "USE Quillmere"});
     EXPECT_EQ(r.out, "已将数据库上下文更改为 'Quillmere'。\n");
+}
+
+TEST_F(Sqlcmd, OdbcServerGivenAsAConnectionString) {
+    auto& pg = quillmere::db::test::PostgresServer::instance();
+    if (!pg.available()) pg.start();
+    ASSERT_TRUE(pg.available()) << pg.why();
+    Result r = run({"-S", pg.connectionString(), "-h", "-1", "-W", "-Q", "select 41 + 1 as n, '学生表' as t"});
+    EXPECT_EQ(r.code, 0) << r.out;
+    EXPECT_NE(r.out.find("42 学生表"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("(1 行受影响)"), std::string::npos) << r.out;
+    // The server's refusal comes through with its text, and -b makes it the exit code.
+    r = run({"-S", pg.connectionString(), "-b", "-Q", "select * from no_such_table"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.out.find("no_such_table"), std::string::npos) << r.out;
+    // A refused login is told in the driver's words, without its "[vendor][driver]" prefixes.
+    r = run({"-S", pg.connectionString("wrong"), "-Q", "select 1"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out.rfind("Sqlcmd: 错误: ", 0), 0u) << r.out;
+    EXPECT_EQ(r.out.find("[unixODBC]"), std::string::npos) << r.out;
 }

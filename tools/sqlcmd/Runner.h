@@ -31,6 +31,11 @@ std::unique_ptr<Server> openServer(const Options& options, engine::Message* erro
 
 bool isEmbeddedServer(std::string_view name);
 
+// The ODBC connection string for a server other than "(embedded)": -S used as it is
+// when it is one already ("Driver=..." or "DSN=..."), else -S, -d, -U, -P and -E for
+// the driver named, translated as the program translates its connection strings.
+std::string odbcConnectionString(const Options& options, const std::string& driver);
+
 // Runs everything the options ask for. interactive is read when neither -Q nor -i
 // is given, and after -q. Returns sqlcmd's exit code: 0, or 1 when the connection
 // fails, an input file cannot be read, or (with -b) a batch raised an error of
