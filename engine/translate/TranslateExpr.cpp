@@ -147,7 +147,7 @@ Typed Translator::Impl::convertTo(Typed t, const SqlType& to, ConversionContext 
     bool liftedText = t.param >= 0 && params[t.param].kind == ParamKind::Literal && t.type.isCharacter() &&
                       ctx != ConversionContext::Implicit && to.isCharacter() && !(t.type == to);
     if (style < 0 && !liftedText && !needsConversion(t.type, to, ctx)) return t;
-    if (t.param >= 0 && style < 0) {
+    if (t.param >= 0 && style < 0 && !convertWhenEvaluated) {
         ParamRef p = params[t.param];
         if (!p.convert) {
             p.convert = true;
@@ -171,6 +171,18 @@ Typed Translator::Impl::convertTo(Typed t, const SqlType& to, ConversionContext 
         r.sql = "tsql_convert(" + t.sql + ",'" + typeText(to) + "'," + std::to_string(static_cast<int>(ctx)) + from + ")";
     r.aggregate = t.aggregate;
     return r;
+}
+
+Typed Translator::Impl::convertWhenTaken(Typed t, const SqlType& to, int line) {
+    convertWhenEvaluated = true;
+    try {
+        t = convertTo(t, to, ConversionContext::Implicit, line);
+    } catch (...) {
+        convertWhenEvaluated = false;
+        throw;
+    }
+    convertWhenEvaluated = false;
+    return t;
 }
 
 Typed Translator::Impl::literal(const Expr& e) {
@@ -522,10 +534,11 @@ Typed Translator::Impl::expr(const Expr& e, Scope& scope) {
             if (!el.isNull) type = higherOf(type, el.type);
             results.push_back(el);
         }
-        // every result takes the CASE's type (a text where a number wins is converted: 245 when it is none)
+        // every result takes the CASE's type (a text where a number wins is converted: 245 when it is
+        // none), when that branch is taken
         for (auto& r : results)
             if (!r.isNull && r.type.isCharacter() != type.isCharacter() && type.id != TypeId::Unknown)
-                r = convertTo(r, type, ConversionContext::Implicit, e.line);
+                r = convertWhenTaken(r, type, e.line);
         std::string sql = "(CASE";
         if (e.hasOperand) sql += " " + operand.sql;
         for (std::size_t k = 0; k < whens.size(); ++k) sql += " WHEN " + whens[k] + " THEN " + results[k].sql;

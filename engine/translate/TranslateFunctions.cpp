@@ -252,9 +252,17 @@ Typed Translator::Impl::call(const Expr& e, Scope& scope) {
         t.sql = "ifnull(" + a[0].sql + "," + b.sql + ")";
     } else if (f == "coalesce") {
         if (a.size() < 2) error(189, {f, "2", "254"}, e.line);
+        // the type of highest precedence among the arguments; each converted when reached
         for (auto& x : a)
-            if (!x.isNull) t.type = t.type.id == TypeId::Unknown ? x.type : t.type;
-        t.sql = "coalesce(" + list() + ")";
+            if (!x.isNull) t.type = higherOf(t.type, x.type);
+        t.sql = "coalesce(";
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            Typed x = a[i];
+            if (!x.isNull && t.type.id != TypeId::Unknown && x.type.isCharacter() != t.type.isCharacter())
+                x = convertWhenTaken(x, t.type, e.line);
+            t.sql += (i ? "," : "") + x.sql;
+        }
+        t.sql += ")";
     } else if (f == "nullif") {
         need(2, 2);
         t.type = a[0].type;

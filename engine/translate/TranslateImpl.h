@@ -88,6 +88,10 @@ struct Translator::Impl {
     Typed call(const ast::Expr& e, Scope& scope);
     Typed compare(const std::string& op, Typed l, Typed r, int line);
     Typed convertTo(Typed t, const SqlType& to, ConversionContext ctx, int line, int style = -1);
+    // An implicit conversion made only when the value is evaluated (a CASE branch, a COALESCE
+    // argument): a literal is not converted while its parameters are bound.
+    Typed convertWhenTaken(Typed t, const SqlType& to, int line);
+    bool convertWhenEvaluated = false;
     bool needsConversion(const SqlType& from, const SqlType& to, ConversionContext ctx) const;
     std::string condition(const ast::Expr& e, Scope& scope);
     std::string subquerySql(const ast::Select& s, Scope& scope, std::vector<OutCol>* cols = nullptr);

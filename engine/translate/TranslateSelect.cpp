@@ -542,12 +542,16 @@ std::string Translator::Impl::selectSql(const ast::Select& s, Scope* outer, std:
         sql.insert(pos == std::string::npos ? sql.size() : pos, ", " + quoteIdent(rowidAlias) + ".rowid AS qm_rowid");
         rowidFor.clear();
     }
-    auto topSql = [&](const ast::Select& sel, Scope& sc) -> std::string {
+    // TOP n, or TOP n PERCENT of the rows core gives (rounded up)
+    auto topSql = [&](const ast::Select& sel, Scope& sc, const std::string& core) -> std::string {
         if (!sel.top) return {};
         Typed t = expr(*sel.top, sc);
-        if (sel.topPercent) return {};
-        return " LIMIT " + t.sql;
+        if (!sel.topPercent) return " LIMIT " + t.sql;
+        std::string share = "(count(*) * CAST(" + t.sql + " AS REAL) / 100.0)";
+        return " LIMIT (SELECT CAST(" + share + " AS INTEGER) + (" + share + " > CAST(" + share +
+               " AS INTEGER)) FROM (" + core + "))";
     };
+    const std::string core = sql;
     if (!s.setNext) {
         if (!s.orderBy.empty()) {
             sql += " ORDER BY ";
@@ -581,29 +585,64 @@ std::string Translator::Impl::selectSql(const ast::Select& s, Scope* outer, std:
             sql += " LIMIT " + (s.fetch ? expr(*s.fetch, *headScope).sql : std::string("-1")) + " OFFSET " +
                    expr(*s.offset, *headScope).sql;
         } else {
-            sql += topSql(s, *headScope);
+            sql += topSql(s, *headScope, core);
         }
         return sql;
     }
     // UNION / EXCEPT / INTERSECT chain
     std::string head = sql;
-    if (s.top) head = "SELECT * FROM (" + head + topSql(s, *headScope) + ")";
-    std::string compound = head;
+    if (s.top) head = "SELECT * FROM (" + head + topSql(s, *headScope, core) + ")";
+    std::vector<std::string> parts{head};
+    std::vector<std::vector<SqlType>> partTypes(1);
+    std::vector<std::vector<std::string>> partNames(1);
+    std::vector<std::string> ops;
+    for (auto& o : out) {
+        partTypes[0].push_back(o.value.isNull ? SqlType{} : o.value.type);
+        partNames[0].push_back(o.sqlName);
+        if (o.value.isNull) o.value.type = SqlType{};  // a NULL takes the other members' type
+    }
     for (const ast::Select* m = &s; m->setNext; m = m->setNext.get()) {
         std::vector<OutCol> mout;
         Scope* ms = nullptr;
         levelMember = levelled;
         std::string part = coreSql(*m->setNext, outer, mout, ms, keep);
-        if (m->setNext->top) part = "SELECT * FROM (" + part + topSql(*m->setNext, *ms) + ")";
+        if (m->setNext->top) part = "SELECT * FROM (" + part + topSql(*m->setNext, *ms, part) + ")";
         if (mout.size() != out.size()) error(205, {}, m->setNext->line);
+        partTypes.emplace_back();
+        partNames.emplace_back();
         for (std::size_t i = 0; i < out.size(); ++i) {
             out[i].value.type = higherOf(out[i].value.type, mout[i].value.type);
             out[i].value.baseTable.clear();
             out[i].value.isColumn = false;
+            partTypes.back().push_back(mout[i].value.isNull ? SqlType{} : mout[i].value.type);
+            partNames.back().push_back(mout[i].sqlName);
         }
-        std::string op = m->setOp == "union all" ? " UNION ALL " : m->setOp == "union" ? " UNION "
-                         : m->setOp == "except" ? " EXCEPT " : " INTERSECT ";
-        compound += op + part;
+        ops.push_back(m->setOp == "union all" ? " UNION ALL " : m->setOp == "union" ? " UNION "
+                      : m->setOp == "except" ? " EXCEPT " : " INTERSECT ");
+        parts.push_back(std::move(part));
+    }
+    for (auto& o : out)
+        if (o.value.type.id == TypeId::Unknown) o.value.type = SqlType{TypeId::Int};
+    // Each column takes the type of highest precedence among the members: a member
+    // whose text must become a number (or a number text) is converted row by row.
+    std::string compound;
+    for (std::size_t k = 0; k < parts.size(); ++k) {
+        std::string items;
+        bool convert = false;
+        for (std::size_t i = 0; i < out.size(); ++i) {
+            const SqlType& from = partTypes[k][i];
+            Typed col;
+            col.sql = "qm_u." + quoteIdent(partNames[k][i]);
+            col.type = from;
+            if (from.id != TypeId::Unknown && out[i].value.type.id != TypeId::Unknown &&
+                from.isCharacter() != out[i].value.type.isCharacter()) {
+                col = convertTo(col, out[i].value.type, ConversionContext::Implicit, s.line);
+                convert = true;
+            }
+            items += (i ? ", " : "") + col.sql + " AS " + quoteIdent(partNames[k][i]);
+        }
+        std::string part = convert ? "SELECT " + items + " FROM (" + parts[k] + ") AS qm_u" : parts[k];
+        compound += (k ? ops[k - 1] : std::string()) + part;
     }
     if (!s.orderBy.empty()) {
         compound += " ORDER BY ";

@@ -89,6 +89,33 @@ TEST_F(ServerRules, ExpressionValuesAndTypes) {
         {"select len(replicate(cast('a' as varchar(max)), 9000)), replicate('ab', 2), replicate('a', -1)",
          "[9000,abab,NULL]"},
         {"select datalength(space(2000000000)), len(space(3) + 'x')", "[8000,4]"},
+        // the type of highest precedence wins; a branch is converted only when it is taken
+        {"select 'a' union select 1", "E245"},
+        {"select 1 union select 'a'", "E245"},
+        {"select '2' union all select 1 union all select 3.5 order by 1", "[1.0;2.0;3.5]"},
+        {"select null union all select 'x' union all select 'y' order by 1", "[NULL;x;y]"},
+        {"select case when 1 = 1 then 1 else 'x' end, case when 1 = 0 then 1 else '7' end", "[1,7]"},
+        {"select case when 1 = 0 then 1 else 'x' end", "E245"},
+        {"select coalesce(1, 'x'), coalesce(null, '5', 1), coalesce(null, 'a')", "[1,5,a]"},
+        {"select coalesce('x', 1)", "E245"},
+        {"select cast(3.7 as int), convert(int, -3.7), cast(3.7 as bigint), cast(3.99 as smallint)", "[3,-3,3,3]"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(outcome(run(c.sql)), c.expected) << c.sql;
+}
+
+TEST_F(ServerRules, TopPercent) {
+    ok("create table s (id int)");
+    ok("insert s values (1), (2), (3), (4)");
+    struct Case {
+        const char* sql;
+        const char* expected;
+    } cases[] = {
+        {"select top 50 percent id from s order by id", "[1;2]"},
+        {"select top 30 percent id from s order by id desc", "[4;3]"},  // 1.2 rows: rounded up
+        {"select top 0 percent id from s", "[]"},
+        {"select top 100 percent id from s order by id", "[1;2;3;4]"},
+        {"declare @p int = 25; select top (@p) percent id from s order by id", "[1]"},
+        {"select top 50 percent id from s where id > 1 order by id", "[2;3]"},
     };
     for (const auto& c : cases) EXPECT_EQ(outcome(run(c.sql)), c.expected) << c.sql;
 }
