@@ -74,6 +74,16 @@ struct Parameter {
     Value value;
 };
 
+// A batch read once and run many times with different parameter values (the
+// same statement for many rows). Made by Session::prepare; it must not outlive
+// its session.
+class PreparedBatch {
+public:
+    virtual ~PreparedBatch() = default;
+    // Runs the batch as Session::execute would, with these parameters.
+    virtual BatchStatus execute(std::span<const Parameter> parameters, ResultSink& sink) = 0;
+};
+
 class Session {
 public:
     virtual ~Session() = default;
@@ -89,6 +99,10 @@ public:
     virtual BatchStatus execute(std::string_view batch, ResultSink& sink) = 0;
     virtual BatchStatus execute(std::string_view batch, std::span<const Parameter> parameters,
                                 ResultSink& sink) = 0;
+
+    // Reads a batch for repeated execution: running the handle skips reading the
+    // text again. A batch with a syntax error reports it on every execute.
+    virtual std::unique_ptr<PreparedBatch> prepare(std::string_view batch) = 0;
 
     virtual std::string currentDatabase() const = 0;
 

@@ -7,6 +7,8 @@ namespace quillmere::db {
 
 namespace {
 
+constexpr std::size_t kPreparedLimit = 64;
+
 DbError toError(const engine::Message& m) {
     return DbError::server(m.number, m.text, m.severity, m.procedure);
 }
@@ -97,8 +99,13 @@ std::int64_t EmbeddedBackend::write(const std::string& sql, std::vector<WritePar
     for (std::size_t i = 0; i < params.size(); ++i)
         ps.push_back(engine::Parameter{parameterMarker(static_cast<int>(i)), params[i].column->info.type,
                                        std::move(params[i].value)});
+    auto it = prepared_.find(sql);
+    if (it == prepared_.end()) {
+        if (prepared_.size() >= kPreparedLimit) prepared_.clear();
+        it = prepared_.emplace(sql, session_->prepare(sql)).first;
+    }
     CollectingSink sink(nullptr);
-    engine::BatchStatus status = session_->execute(sql, ps, sink);
+    engine::BatchStatus status = it->second->execute(ps, sink);
     check(status, sink);
     return sink.lastTopLevelCount();
 }

@@ -5,6 +5,7 @@
 #include "engine/Session.h"
 
 #include <memory>
+#include <unordered_map>
 
 namespace quillmere::db {
 
@@ -31,6 +32,8 @@ private:
     void run(const std::string& sql);
 
     std::unique_ptr<engine::Session> session_;
+    // Write statements read once: a batch save runs the same few texts for many rows.
+    std::unordered_map<std::string, std::unique_ptr<engine::PreparedBatch>> prepared_;
 };
 
 }  // namespace quillmere::db

@@ -5,6 +5,8 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
+
 namespace quillmere::engine::exec {
 
 using ast::StmtKind;
@@ -91,7 +93,35 @@ std::string Engine::sqliteTableSql(const std::string& name, const ast::TableDef&
         sql += " ON DELETE " + fkAction(fk.onDelete) + " ON UPDATE " + fkAction(fk.onUpdate);
     }
     sql += ")";
+    // A UNIQUE constraint admits one NULL (NULLs count as equal), where SQLite's
+    // admits any number: the rows holding NULLs also go into an index of their own.
+    std::vector<std::vector<std::string>> uniques = def.uniques;
+    for (const auto& c : def.columns)
+        if (c.unique) uniques.push_back({c.name});
+    for (const auto& u : uniques) sql += nullKeyIndexSql("qm_uqn_", name, def, u);
     return sql;
+}
+
+std::string Engine::nullKeyIndexSql(const std::string& prefix, const std::string& table, const ast::TableDef& def,
+                                    const std::vector<std::string>& columns) {
+    std::string keys, anyNull;
+    for (const auto& col : columns) {
+        const ast::ColumnDef* c = nullptr;
+        for (const auto& d : def.columns)
+            if (lex::iequals(d.name, col)) c = &d;
+        bool inKey = false;
+        for (const auto& k : def.primaryKey) inKey = inKey || lex::iequals(k, col);
+        bool nullable = c && !c->notNull && !c->identity && !inKey;
+        keys += (keys.empty() ? "" : ", ") + std::string("ifnull(") + quoteIdent(col) + ", x'00')";
+        if (c && c->type.isCharacter()) keys += " COLLATE TSQL_CI";
+        if (nullable) anyNull += (anyNull.empty() ? "" : " OR ") + quoteIdent(col) + " IS NULL";
+    }
+    if (anyNull.empty()) return {};
+    static unsigned counter = 0;
+    std::string name = prefix + lex::lower(table) + "_" +
+                       std::to_string(std::chrono::steady_clock::now().time_since_epoch().count() % 1000000007) + "_" +
+                       std::to_string(++counter);
+    return "; CREATE UNIQUE INDEX " + quoteIdent(name) + " ON " + quoteIdent(table) + " (" + keys + ") WHERE " + anyNull;
 }
 
 Flow Engine::runDdl(const ast::Stmt& s, Frame& f) {
@@ -238,11 +268,37 @@ Flow Engine::runDdl(const ast::Stmt& s, Frame& f) {
                 sql += (i ? ", " : "") + quoteIdent(s.columns[i]);
             }
             sql += ")";
+            if (s.on) {
+                ast::TableDef shape;
+                for (const auto& c : t->columns) {
+                    ast::ColumnDef d;
+                    d.name = c.name;
+                    d.type = c.type;
+                    d.notNull = !c.nullable;
+                    shape.columns.push_back(std::move(d));
+                }
+                shape.primaryKey = t->primaryKey;
+                std::string nulls = nullKeyIndexSql("qm_ixn_", t->name, shape, s.columns);
+                if (!nulls.empty()) {
+                    // named after the index: DROP INDEX and error 2601 find it
+                    auto open = nulls.find("\"qm_ixn_");
+                    auto close = nulls.find('"', open + 1);
+                    nulls.replace(open, close - open + 1,
+                                  quoteIdent("qm_ixn_" + lex::lower(t->name) + "_" + lex::lower(s.name)));
+                }
+                sql += nulls;
+            }
             std::string err;
             if (!execOk(sql, &err)) {
                 Message m = qmError(1913);
                 m.text = "操作失败，因为在表 '" + t->name + "' 上已存在名称为 '" + s.name + "' 的索引或统计信息。";
-                if (err.find("already exists") == std::string::npos) m = internalError(err);
+                if (err.find("UNIQUE") != std::string::npos) {
+                    m = qmError(1505);
+                    m.text = "因为发现对象名称 'dbo." + t->name + "' 和索引名称 '" + s.name +
+                             "' 有重复的键，所以 CREATE UNIQUE INDEX 语句终止。";
+                } else if (err.find("already exists") == std::string::npos) {
+                    m = internalError(err);
+                }
                 throw RuntimeError{m};
             }
             break;
@@ -256,6 +312,8 @@ Flow Engine::runDdl(const ast::Stmt& s, Frame& f) {
                     if (s.ifExists) continue;
                     throw RuntimeError{qmError(3701, {"索引", parts.back()})};
                 }
+                execOk("DROP INDEX IF EXISTS " +
+                       quoteIdent("qm_ixn_" + lex::lower(parts[parts.size() - 2]) + "_" + lex::lower(parts.back())));
             }
             break;
         default:

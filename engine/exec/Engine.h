@@ -96,6 +96,14 @@ public:
     BatchStatus execute(std::string_view batch, ResultSink& sink) override;
     BatchStatus execute(std::string_view batch, std::span<const Parameter> parameters, ResultSink& sink) override;
     BatchStatus executeOutermost(std::string_view batch, std::span<const Parameter> parameters, ResultSink& sink);
+    std::unique_ptr<PreparedBatch> prepare(std::string_view batch) override;
+    // Runs a parsed batch (the outermost execute in progress).
+    void runBatch(const ast::Batch& tree, const parse::Literals& literals, std::span<const Parameter> parameters,
+                  ResultSink& sink);
+    BatchStatus runPrepared(const ast::Batch& tree, const parse::Literals& literals,
+                            std::span<const Parameter> parameters, ResultSink& sink);
+    BatchStatus runPreparedOutermost(const ast::Batch& tree, const parse::Literals& literals,
+                                     std::span<const Parameter> parameters, ResultSink& sink);
     std::string currentDatabase() const override { return database_; }
     std::vector<std::string> primaryKey(std::string_view table) const override;
     std::optional<std::vector<ResultColumn>> columns(std::string_view object) const override;
@@ -145,6 +153,9 @@ public:
     Flow runDdl(const ast::Stmt& s, Frame& f);
     Flow runAlterTable(const ast::Stmt& s, Frame& f);
     std::string sqliteTableSql(const std::string& name, const ast::TableDef& def, bool temp);
+    // "; CREATE UNIQUE INDEX ..." over the rows of table with a NULL in columns (empty when none can be NULL)
+    static std::string nullKeyIndexSql(const std::string& prefix, const std::string& table, const ast::TableDef& def,
+                                       const std::vector<std::string>& columns);
     Flow runDatabaseStatement(const ast::Stmt& s, Frame& f);
     Flow runTransaction(const ast::Stmt& s, Frame& f);
 
@@ -172,6 +183,7 @@ public:
     bool tranRolledBack_ = false;
     std::int64_t rowcount_ = 0;
     int lastError_ = 0;
+    std::uint64_t errorReports_ = 0;  // errors reported so far (a statement raised one when it moved)
     int savepointDepth_ = 0;
     std::vector<const catalog::Object*> triggerStack_;
     std::set<std::string> captureTables_;

@@ -8,6 +8,7 @@
 #include "engine/parse/Parser.h"
 #include "engine/types/SqliteFunctions.h"
 
+#include <functional>
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -161,6 +162,16 @@ void Engine::sqliteFailure(int rc, const char* action, const catalog::Object* ta
         }
         std::string name = table ? (isPk ? pkName(*table) : "UQ__" + table->name.substr(0, 8) + "__" + hexId(table->name + "u", table->id))
                                  : "PK";
+        // a second NULL in a unique index: "failed: index 'qm_ixn_<table>_<index>'"
+        std::string indexPrefix = table ? "index 'qm_ixn_" + lex::lower(table->name) + "_" : "";
+        if (auto at = table ? err.find(indexPrefix) : std::string::npos; at != std::string::npos) {
+            std::string index = err.substr(at + indexPrefix.size());
+            index = index.substr(0, index.find('\''));
+            Message m = qmError(2601, {"dbo." + table->name, index, "(<NULL>)"});
+            RuntimeError e{m};
+            e.terminated = true;
+            throw e;
+        }
         Message m = qmError(2627, {isPk ? "PRIMARY KEY" : "UNIQUE KEY", name, "dbo." + (table ? table->name : ""), key});
         if (key.empty()) {
             auto cut = m.text.find("重复键值为");
@@ -393,12 +404,14 @@ Flow Engine::runSelect(const ast::Stmt& s, Frame& f) {
 }
 
 std::string Engine::captureTable(char kind, int level, const catalog::Object& table) {
+    // The columns are part of the name: after ALTER TABLE the rows go to a table of the new shape.
+    std::string columns;
+    for (const auto& c : table.columns)
+        columns += translate::quoteIdent(c.name) + " " + translate::sqliteColumnType(c.type) + ", ";
     std::string name = std::string(kind == 'I' ? "qm_ins_" : "qm_del_") + std::to_string(level) + "_" +
-                       std::to_string(table.id);
+                       std::to_string(table.id) + "_" + std::to_string(std::hash<std::string>{}(columns) % 1000000007);
     if (!captureTables_.count(name)) {
-        std::string sql = "CREATE TEMP TABLE IF NOT EXISTS " + translate::quoteIdent(name) + " (";
-        for (const auto& c : table.columns)
-            sql += translate::quoteIdent(c.name) + " " + translate::sqliteColumnType(c.type) + ", ";
+        std::string sql = "CREATE TEMP TABLE IF NOT EXISTS " + translate::quoteIdent(name) + " (" + columns;
         sql += "qm_rowid INTEGER)";
         exec(sql);
         captureTables_.insert(name);

@@ -59,6 +59,118 @@ BatchStatus Engine::execute(std::string_view batch, std::span<const Parameter> p
     return r;
 }
 
+void Engine::runBatch(const ast::Batch& tree, const parse::Literals& literals, std::span<const Parameter> parameters,
+                      ResultSink&) {
+    Frame top;
+    top.literals = &literals;
+    for (const auto& p : parameters) {
+        std::string name = lex::lower(p.name);
+        if (name.empty() || name[0] != '@') name = "@" + name;
+        top.vars[name] = Variable{p.type, p.value};
+    }
+    try {
+        runStatements(tree.statements, top);
+    } catch (...) {
+        dropTableVariables(top);
+        throw;
+    }
+    dropTableVariables(top);
+    // cursors refer to the batch's tree: they end with it
+    cursors_.clear();
+    caught_.clear();
+    tryDepth_ = 0;
+}
+
+namespace {
+
+// A batch parsed once; its statements keep their prepared SQLite plans between runs.
+class Prepared final : public PreparedBatch {
+public:
+    Prepared(Engine& engine, std::string_view text) : engine_(engine), text_(text) {
+        lex::LexResult lexed;
+        lex::tokenize(text_, lexed);
+        parse::decodeLiterals(text_, lexed, literals_);
+        Message error;
+        if (!parse::parseBatch(text_, lexed, tree_, error)) parsed_ = false;
+    }
+    BatchStatus execute(std::span<const Parameter> parameters, ResultSink& sink) override {
+        // A syntax error, or a batch started from inside another one's sink, takes the ordinary way.
+        if (!parsed_) return engine_.execute(text_, parameters, sink);
+        return engine_.runPrepared(tree_, literals_, parameters, sink);
+    }
+
+private:
+    Engine& engine_;
+    std::string text_;
+    parse::Literals literals_;
+    ast::Batch tree_;
+    bool parsed_ = true;
+};
+
+}  // namespace
+
+std::unique_ptr<PreparedBatch> Engine::prepare(std::string_view batch) {
+    return std::make_unique<Prepared>(*this, batch);
+}
+
+BatchStatus Engine::runPrepared(const ast::Batch& tree, const parse::Literals& literals,
+                                std::span<const Parameter> parameters, ResultSink& sink) {
+    if (executing_ > 0) {
+        // from inside a sink callback: not worth the saved state; run it as a nested batch
+        ResultSink* savedSink = sink_;
+        BatchStatus savedStatus = status_;
+        auto savedCursors = std::move(cursors_);
+        auto savedCaught = std::move(caught_);
+        int savedTry = tryDepth_;
+        std::uint64_t savedLoops = loops_;
+        ++executing_;
+        BatchStatus r = runPreparedOutermost(tree, literals, parameters, sink);
+        --executing_;
+        sink_ = savedSink;
+        status_ = savedStatus;
+        cursors_ = std::move(savedCursors);
+        caught_ = std::move(savedCaught);
+        tryDepth_ = savedTry;
+        loops_ = savedLoops;
+        return r;
+    }
+    ++executing_;
+    BatchStatus r = runPreparedOutermost(tree, literals, parameters, sink);
+    --executing_;
+    return r;
+}
+
+BatchStatus Engine::runPreparedOutermost(const ast::Batch& tree, const parse::Literals& literals,
+                                         std::span<const Parameter> parameters, ResultSink& sink) {
+    sink_ = &sink;
+    status_ = BatchStatus{};
+    loops_ = 0;
+    try {
+        runBatch(tree, literals, parameters, sink);
+    } catch (const RuntimeError& e) {
+        cursors_.clear();
+        caught_.clear();
+        tryDepth_ = 0;
+        if (!e.reported) {
+            Message m = e.message;
+            m.server = options_.serverName;
+            status_.ok = false;
+            if (!status_.firstErrorNumber) status_.firstErrorNumber = m.number;
+            sink.message(m);
+        }
+    } catch (const std::exception& e) {
+        cursors_.clear();
+        caught_.clear();
+        tryDepth_ = 0;
+        Message m = internalError(e.what());
+        status_.ok = false;
+        if (!status_.firstErrorNumber) status_.firstErrorNumber = m.number;
+        sink.message(m);
+    }
+    sink_ = nullptr;
+    return status_;
+}
+
 BatchStatus Engine::executeOutermost(std::string_view batch, std::span<const Parameter> parameters, ResultSink& sink) {
     sink_ = &sink;
     status_ = BatchStatus{};
@@ -102,24 +214,7 @@ BatchStatus Engine::executeOutermost(std::string_view batch, std::span<const Par
                 planCache_[lexed_.shape] = std::move(cb);
             }
         }
-        Frame top;
-        top.literals = &literals;
-        for (const auto& p : parameters) {
-            std::string name = lex::lower(p.name);
-            if (name.empty() || name[0] != '@') name = "@" + name;
-            top.vars[name] = Variable{p.type, p.value};
-        }
-        try {
-            runStatements(tree->statements, top);
-        } catch (...) {
-            dropTableVariables(top);
-            throw;
-        }
-        dropTableVariables(top);
-        // cursors refer to the batch's tree: they end with it
-        cursors_.clear();
-        caught_.clear();
-        tryDepth_ = 0;
+        runBatch(*tree, literals, parameters, sink);
     } catch (const RuntimeError& e) {
         cursors_.clear();
         caught_.clear();
@@ -152,6 +247,7 @@ void Engine::report(Message m, const ast::Stmt& s, const Frame& f) {
         if (status_.ok) status_.firstErrorNumber = m.number;
         status_.ok = false;
         lastError_ = m.number;
+        ++errorReports_;
     }
     if (sink_) sink_->message(m);
 }
@@ -171,9 +267,16 @@ Flow Engine::runStatements(const std::vector<ast::StmtPtr>& list, Frame& f) {
 Flow Engine::runStatement(const ast::Stmt& s, Frame& f) {
     bool aborts = false;
     try {
-        lastError_ = 0;
-        return dispatch(s, f);
+        // @@ERROR keeps the previous statement's error while this one runs (IF @@ERROR <> 0);
+        // it is cleared when a simple statement ends without an error of its own.
+        std::uint64_t reportsBefore = errorReports_;
+        Flow fl = dispatch(s, f);
+        bool compound = s.kind == ast::StmtKind::If || s.kind == ast::StmtKind::While ||
+                        s.kind == ast::StmtKind::Block || s.kind == ast::StmtKind::TryCatch;
+        if (!compound && errorReports_ == reportsBefore) lastError_ = 0;
+        return fl;
     } catch (const RuntimeError& e) {
+        if (!e.caught) rowcount_ = 0;
         if (e.caught) return Flow::Caught;
         if (tryDepth_ > 0 && !e.reported && e.message.isError()) {
             Message m = e.message;
@@ -189,6 +292,7 @@ Flow Engine::runStatement(const ast::Stmt& s, Frame& f) {
         }
         aborts = e.abortBatch || e.reported || errorScope(e.message.number) == ErrorScope::Batch;
     } catch (const translate::TranslateError& e) {
+        rowcount_ = 0;
         if (tryDepth_ > 0) {
             Message m = e.message;
             if (m.procedure.empty()) m.procedure = f.procedure;

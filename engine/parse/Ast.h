@@ -119,6 +119,7 @@ struct Select {
     SelectPtr setNext;                 // next member of UNION / EXCEPT / INTERSECT
     std::string setOp;                 // "union", "union all", "except", "intersect"
     std::vector<std::string> into;     // SELECT ... INTO table
+    ExprPtr maxRecursion;              // OPTION (MAXRECURSION n) on the statement's query
     int line = 1;
 };
 

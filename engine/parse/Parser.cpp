@@ -599,6 +599,28 @@ private:
     }
 
     // ---- SELECT ----
+    // OPTION (hint, ...) after a query: MAXRECURSION n is kept, other hints are
+    // accepted and have no effect here.
+    void parseQueryOptions(Select& sel) {
+        if (!isKw("option") || !isOp("(", 1)) return;
+        pos_ += 2;
+        do {
+            if (peek().kind == Tok::Ident && lex::iequals(text(peek()), "maxrecursion")) {
+                ++pos_;
+                sel.maxRecursion = parsePrimary();
+                continue;
+            }
+            int depth = 0;
+            while (peek().kind != Tok::End) {
+                if (isOp("(")) ++depth;
+                else if (isOp(")")) { if (depth == 0) break; --depth; }
+                else if (isOp(",") && depth == 0) break;
+                ++pos_;
+            }
+        } while (acceptOp(","));
+        expectOp(")");
+    }
+
     SelectPtr parseSelect() {
         DepthGuard g(*this);
         SelectPtr head;
@@ -868,6 +890,7 @@ private:
         if (t.kind == Tok::Op && text(t) == "(" ) {
             auto s = newStmt(StmtKind::Select, start);
             s->select = parseSelect();
+            parseQueryOptions(*s->select);
             return s;
         }
         if (t.kind != Tok::Ident) {
@@ -878,6 +901,7 @@ private:
         if (kw == "select") {
             auto s = newStmt(StmtKind::Select, start);
             s->select = parseSelect();
+            parseQueryOptions(*s->select);
             return s;
         }
         if (kw == "with") {
@@ -902,6 +926,7 @@ private:
             auto s = newStmt(StmtKind::Select, start);
             s->select = parseSelect();
             s->select->with = std::move(ctes);
+            parseQueryOptions(*s->select);
             return s;
         }
         if (kw == "throw") {

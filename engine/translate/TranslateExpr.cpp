@@ -282,6 +282,13 @@ Typed Translator::Impl::expr(const Expr& e, Scope& scope) {
             t.sql = "(" + l.sql + " || " + r.sql + ")";
             return t;
         }
+        if (l.type.isCharacter() && r.type.isCharacter() && !l.isNull && !r.isNull) {
+            // only + is defined on two strings
+            const char* name = e.op == "-" ? "subtract" : e.op == "*" ? "multiply" : e.op == "/" ? "divide"
+                             : e.op == "%" ? "modulo" : nullptr;
+            std::string type = typeText(l.type);
+            if (name) error(8117, {type.substr(0, type.find('(')), name}, e.line);
+        }
         if (l.isNull || r.isNull) {
             t.type = l.isNull ? r.type : l.type;
             if (t.type.id == TypeId::Unknown) t.type = SqlType{TypeId::Int};

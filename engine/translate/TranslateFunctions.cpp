@@ -258,7 +258,9 @@ Typed Translator::Impl::call(const Expr& e, Scope& scope) {
     } else if (f == "nullif") {
         need(2, 2);
         t.type = a[0].type;
-        t.sql = "nullif(" + a[0].sql + "," + a[1].sql + ")";
+        // equal as = finds them: under the collation, trailing blanks ignored
+        Typed same = compare("=", a[0], a[1], e.line);
+        t.sql = "(CASE WHEN " + same.sql + " THEN NULL ELSE " + a[0].sql + " END)";
     } else if (f == "iif") {
         need(3, 3);
         t.type = a[1].isNull ? a[2].type : a[1].type;
@@ -318,11 +320,15 @@ Typed Translator::Impl::call(const Expr& e, Scope& scope) {
     } else if (f == "space") {
         need(1, 1);
         t.type = SqlType{TypeId::VarChar, 8000};
-        t.sql = "tsql_space(" + asInt(a[0]).sql + ")";
+        t.sql = "tsql_space(" + asInt(a[0]).sql + ",8000)";
     } else if (f == "replicate") {
         need(2, 2);
         t.type = (a[0].type.isUnicode() ? SqlType{TypeId::NVarChar, 4000} : SqlType{TypeId::VarChar, 8000});
-        t.sql = "tsql_replicate(" + asText(a[0]).sql + "," + asInt(a[1]).sql + ")";
+        // a (max) argument gives a (max) result; otherwise the result stops at 8000 bytes
+        bool max = a[0].type.length == -1;
+        if (max) t.type.length = -1;
+        t.sql = "tsql_replicate(" + asText(a[0]).sql + "," + asInt(a[1]).sql + "," +
+                (max ? "-1" : a[0].type.isUnicode() ? "4000" : "8000") + ")";
     } else if (f == "reverse") {
         need(1, 1);
         t.type = varcharOf(a[0].type);

@@ -57,8 +57,16 @@ struct Translator::Impl {
     struct Cte {
         std::string name, sqlName;
         std::vector<SourceCol> cols;
+        std::string selfAlias;  // a recursive member's reference to the table itself
     };
     std::vector<Cte> ctes;
+    // A recursive common table carries each row's recursion level in a hidden
+    // column (qm_lvl) so that MAXRECURSION can stop it: the members of levelBody
+    // add it to their select lists.
+    const ast::Select* levelBody = nullptr;
+    bool levelMember = false;
+    std::size_t levelCte = 0;
+    std::string levelMaxSql;
     // DML through a view: the base table whose rowid the view select must expose.
     std::string rowidFor;
     std::string rowidAlias;

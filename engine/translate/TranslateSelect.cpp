@@ -165,6 +165,7 @@ Source Translator::Impl::namedSource(const std::vector<std::string>& parts, cons
         for (auto it = ctes.rbegin(); it != ctes.rend(); ++it) {
             if (!lex::iequals(it->name, name)) continue;
             src.cols = it->cols;
+            it->selfAlias = src.sqlAlias;
             sql = quoteIdent(it->sqlName) + " AS " + quoteIdent(src.sqlAlias);
             return src;
         }
@@ -291,10 +292,19 @@ std::string Translator::Impl::coreSql(const ast::Select& s, Scope* outer, std::v
     Scope& scope = *keep.back();
     scope.outer = outer;
     scopeOut = &scope;
+    bool levelled = levelMember;  // a member of a recursive common table
+    levelMember = false;
+    if (levelled) ctes[levelCte].selfAlias.clear();
     std::string from;
     for (std::size_t i = 0; i < s.from.size(); ++i) {
         if (i) from += ", ";
         from += fromSql(*s.from[i], scope);
+    }
+    std::string levelSql;
+    if (levelled) {
+        const std::string& self = ctes[levelCte].selfAlias;
+        levelSql = self.empty() ? ", 0 AS qm_lvl"
+                                : ", tsql_cte_level(" + quoteIdent(self) + ".qm_lvl + 1, " + levelMaxSql + ") AS qm_lvl";
     }
     std::string items;
     bool grouped = !s.groupBy.empty();
@@ -398,6 +408,7 @@ std::string Translator::Impl::coreSql(const ast::Select& s, Scope* outer, std::v
             }
         }
     }
+    items += levelSql;
     std::string sql = std::string("SELECT ") + (s.distinct ? "DISTINCT " : "") + items;
     if (!rowidFor.empty() && outer == nullptr) {
         // set after FROM is translated; see below
@@ -422,6 +433,24 @@ std::string Translator::Impl::coreSql(const ast::Select& s, Scope* outer, std::v
     (void)exprRefsAggregateOnly;
     return sql;
 }
+
+namespace {
+
+// Whether a FROM item names table (a common table referring to itself).
+bool namesTable(const ast::TableRef& r, const std::string& table) {
+    if (r.kind == ast::TableRef::Named) return r.parts.size() == 1 && lex::iequals(r.parts[0], table);
+    if (r.kind == ast::TableRef::Join) return namesTable(*r.left, table) || namesTable(*r.right, table);
+    return false;
+}
+
+bool isRecursive(const ast::CommonTable& c) {
+    for (const ast::Select* m = c.select.get(); m; m = m->setNext.get())
+        for (const auto& f : m->from)
+            if (namesTable(*f, c.name)) return true;
+    return false;
+}
+
+}  // namespace
 
 std::string Translator::Impl::selectSql(const ast::Select& s, Scope* outer, std::vector<OutCol>& out) {
     if (!s.with.empty()) {
@@ -450,9 +479,36 @@ std::string Translator::Impl::selectSql(const ast::Select& s, Scope* outer, std:
                 cte.cols.push_back(col);
                 names.push_back(col.sqlName);
             }
+            bool recursive = isRecursive(c);
+            if (recursive) names.push_back("qm_lvl");
             ctes.push_back(cte);
             std::vector<OutCol> cols;
-            std::string body = selectSql(*c.select, outer, cols);
+            const ast::Select* savedBody = levelBody;
+            std::size_t savedCte = levelCte;
+            std::string savedMax = levelMaxSql;
+            if (recursive) {
+                levelBody = c.select.get();
+                levelCte = ctes.size() - 1;
+                if (s.maxRecursion) {
+                    Scope none;
+                    none.outer = outer;
+                    levelMaxSql = expr(*s.maxRecursion, none).sql;
+                } else {
+                    levelMaxSql = "100";
+                }
+            }
+            std::string body;
+            try {
+                body = selectSql(*c.select, outer, cols);
+            } catch (...) {
+                levelBody = savedBody;
+                levelCte = savedCte;
+                levelMaxSql = savedMax;
+                throw;
+            }
+            levelBody = savedBody;
+            levelCte = savedCte;
+            levelMaxSql = savedMax;
             with += (i ? ", " : "") + quoteIdent(cte.sqlName) + "(";
             for (std::size_t k = 0; k < names.size(); ++k) with += (k ? ", " : "") + names[k];
             with += ") AS (" + body + ")";
@@ -475,6 +531,9 @@ std::string Translator::Impl::selectSql(const ast::Select& s, Scope* outer, std:
     std::vector<std::unique_ptr<Scope>> keep;
     Scope* headScope = nullptr;
     bool wantRowid = !rowidFor.empty();
+    bool levelled = &s == levelBody;  // the members of a recursive common table
+    if (levelled) levelBody = nullptr;
+    levelMember = levelled;
     std::string sql = coreSql(s, outer, out, headScope, keep);
     if (wantRowid) {
         if (s.setNext || s.distinct || !s.groupBy.empty()) error(4403, {rowidFor}, s.line);
@@ -533,6 +592,7 @@ std::string Translator::Impl::selectSql(const ast::Select& s, Scope* outer, std:
     for (const ast::Select* m = &s; m->setNext; m = m->setNext.get()) {
         std::vector<OutCol> mout;
         Scope* ms = nullptr;
+        levelMember = levelled;
         std::string part = coreSql(*m->setNext, outer, mout, ms, keep);
         if (m->setNext->top) part = "SELECT * FROM (" + part + topSql(*m->setNext, *ms) + ")";
         if (mout.size() != out.size()) error(205, {}, m->setNext->line);

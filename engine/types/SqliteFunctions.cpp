@@ -499,23 +499,40 @@ void fnCharIndex(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 
 constexpr std::int64_t kMaxResultBytes = 64 * 1024 * 1024;
 
-void fnSpace(sqlite3_context* ctx, int, sqlite3_value** argv) {
+// The first limit characters of UTF-8 text (all of it when limit < 0).
+void keepCharacters(std::string& s, std::int64_t limit) {
+    if (limit < 0) return;
+    std::size_t i = 0;
+    for (std::int64_t k = 0; i < s.size() && k < limit; ++k) {
+        ++i;
+        while (i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80) ++i;
+    }
+    if (i < s.size()) s.resize(i);
+}
+
+// space(n[, limit]): limit is the most characters the result type holds (8000 for varchar).
+void fnSpace(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (anyNull(1, argv)) { sqlite3_result_null(ctx); return; }
     std::int64_t n = sqlite3_value_int64(argv[0]);
     if (n < 0) { sqlite3_result_null(ctx); return; }
+    if (argc > 1 && sqlite3_value_int64(argv[1]) >= 0) n = std::min<std::int64_t>(n, sqlite3_value_int64(argv[1]));
     if (n > kMaxResultBytes) { sqlite3_result_error_toobig(ctx); return; }
     resultText(ctx, std::string(static_cast<std::size_t>(n), ' '));
 }
 
-void fnReplicate(sqlite3_context* ctx, int, sqlite3_value** argv) {
+// replicate(text, n[, limit]): limit as for space (-1: a (max) argument, no limit).
+void fnReplicate(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (anyNull(2, argv)) { sqlite3_result_null(ctx); return; }
     std::int64_t n = sqlite3_value_int64(argv[1]);
     if (n < 0) { sqlite3_result_null(ctx); return; }
     std::string_view s = textOf(argv[0]);
+    std::int64_t limit = argc > 2 ? sqlite3_value_int64(argv[2]) : -1;
+    if (limit >= 0 && !s.empty()) n = std::min(n, limit);  // each copy holds at least one character
     if (!s.empty() && n > kMaxResultBytes / static_cast<std::int64_t>(s.size())) { sqlite3_result_error_toobig(ctx); return; }
     std::string out;
     out.reserve(s.size() * static_cast<std::size_t>(n));
     for (std::int64_t i = 0; i < n; ++i) out.append(s);
+    keepCharacters(out, limit);
     resultText(ctx, out);
 }
 
@@ -794,6 +811,18 @@ void fnRound(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     sqlite3_result_double(ctx, r / f);
 }
 
+// tsql_cte_level(level, max): the level of a row a recursive common table
+// expression produces; past max (0: no limit) the statement ends with 530.
+void fnCteLevel(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    sqlite3_int64 level = sqlite3_value_int64(argv[0]);
+    sqlite3_int64 max = sqlite3_value_type(argv[1]) == SQLITE_NULL ? 100 : sqlite3_value_int64(argv[1]);
+    if (max > 0 && level > max) {
+        raiseSqliteError(ctx, makeError(530, {std::to_string(max)}));
+        return;
+    }
+    sqlite3_result_int64(ctx, level);
+}
+
 int collate(void*, int la, const void* a, int lb, const void* b) {
     return compareText(std::string_view(static_cast<const char*>(a), static_cast<std::size_t>(la)),
                        std::string_view(static_cast<const char*>(b), static_cast<std::size_t>(lb)));
@@ -836,7 +865,9 @@ const Scalar kScalars[] = {
     {"tsql_charindex", 2, fnCharIndex, true},
     {"tsql_charindex", 3, fnCharIndex, true},
     {"tsql_space", 1, fnSpace, true},
+    {"tsql_space", 2, fnSpace, true},
     {"tsql_replicate", 2, fnReplicate, true},
+    {"tsql_replicate", 3, fnReplicate, true},
     {"tsql_isnull", 2, fnIsNull, true},
     {"tsql_getdate", 0, fnGetDate, false},
     {"tsql_year", 1, fnYear, true},
@@ -853,6 +884,7 @@ const Scalar kScalars[] = {
     {"tsql_power", 2, fnPower, true},
     {"tsql_round", 2, fnRound, true},
     {"tsql_round", 3, fnRound, true},
+    {"tsql_cte_level", 2, fnCteLevel, true},
 };
 
 }  // namespace

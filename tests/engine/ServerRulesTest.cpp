@@ -1,0 +1,172 @@
+// Behaviours that must match SQL Server exactly: limits that stop runaway
+// statements, result types, the values of conversions, @@ERROR/@@ROWCOUNT,
+// constraints through views.
+#include "Harness.h"
+
+namespace qmtest {
+namespace {
+
+class ServerRules : public EngineTest {};
+
+// "[a,b;c,d]" for the first result set, or "E<n>" for the first error.
+std::string outcome(const RecordingSink& r) {
+    auto errors = r.errorNumbers();
+    if (!errors.empty()) return "E" + std::to_string(errors[0]);
+    if (r.sets.empty()) return "<no result>";
+    const ResultSetData& s = r.sets[0];
+    std::string t = "[";
+    for (std::size_t i = 0; i < s.rows.size(); ++i) {
+        if (i) t += ";";
+        for (std::size_t c = 0; c < s.columns.size(); ++c) t += (c ? "," : "") + s.text(i, c);
+    }
+    return t + "]";
+}
+
+TEST_F(ServerRules, RecursionStopsAtMaxRecursion) {
+    struct Case {
+        const char* sql;
+        const char* expected;
+    } cases[] = {
+        // no end: the default limit of 100 levels ends it
+        {"with c (n) as (select 1 union all select n + 1 from c) select count(*) from c", "E530"},
+        {"with c (n) as (select 1 union all select n + 1 from c where n < 200) select count(*) from c", "E530"},
+        // 100 levels below the anchor are allowed
+        {"with c (n) as (select 1 union all select n + 1 from c where n < 101) select count(*) from c", "[101]"},
+        {"with c (n) as (select 1 union all select n + 1 from c where n < 200) select count(*) from c "
+         "option (maxrecursion 500)",
+         "[200]"},
+        {"with c (n) as (select 1 union all select n + 1 from c where n < 20) select count(*) from c "
+         "option (maxrecursion 5)",
+         "E530"},
+        {"with c (n) as (select 1 union all select n + 1 from c where n < 1000) select max(n) from c "
+         "option (maxrecursion 0)",
+         "[1000]"},
+        // the hidden level does not show in the columns
+        {"with c (n, s) as (select 1, 'a' union all select n + 1, s + 'a' from c where n < 3) select * from c",
+         "[1,a;2,aa;3,aaa]"},
+        // a common table that does not refer to itself is not limited
+        {"with c (n) as (select 1 union all select 2) select count(*) from c option (maxrecursion 1)", "[2]"},
+        // other hints are accepted
+        {"select 1 option (recompile)", "[1]"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(outcome(run(c.sql)), c.expected) << c.sql;
+}
+
+TEST_F(ServerRules, RecursionErrorEndsOnlyTheStatement) {
+    ok("create table t (id int primary key, parent int)");
+    ok("insert t values (1, null), (2, 1), (3, 2), (4, 3)");
+    // a walk down a tree, and a cycle caught by the limit
+    EXPECT_EQ(outcome(run("with w (id, depth) as (select id, 0 from t where parent is null union all "
+                          "select t.id, w.depth + 1 from t join w on t.parent = w.id) "
+                          "select max(depth) from w")),
+              "[3]");
+    ok("update t set parent = 4 where id = 1");
+    RecordingSink r = run("with w (id) as (select id from t where id = 1 union all "
+                          "select t.id from t join w on t.parent = w.id) select count(*) from w; print 'next'");
+    ASSERT_EQ(r.errorNumbers(), std::vector<int>{530}) << r.allText();
+    EXPECT_NE(r.messages.back().text.find("next"), std::string::npos);
+    EXPECT_NE(r.messages.front().text.find("100"), std::string::npos) << r.messages.front().text;
+}
+
+TEST_F(ServerRules, ExpressionValuesAndTypes) {
+    struct Case {
+        const char* sql;
+        const char* expected;
+    } cases[] = {
+        // NULLIF compares as = does
+        {"select nullif('a', 'A'), nullif('a', 'a  '), nullif('a', 'b'), nullif(1, 1), nullif(null, 1)",
+         "[NULL,NULL,a,NULL,NULL]"},
+        // only + is defined on two strings
+        {"select '1' + '2'", "[12]"},
+        {"select '5' * '2'", "E8117"},
+        {"select '5' - '2'", "E8117"},
+        {"select '5' / '2'", "E8117"},
+        {"select '5' % '2'", "E8117"},
+        {"select '5' * 2, 5 - '2'", "[10,3]"},
+        // results stop at 8000 bytes unless an argument is (max)
+        {"select len(replicate('a', 100000000)), len(replicate('ab', 5000)), len(replicate(N'x', 5000))",
+         "[8000,8000,4000]"},
+        {"select len(replicate(cast('a' as varchar(max)), 9000)), replicate('ab', 2), replicate('a', -1)",
+         "[9000,abab,NULL]"},
+        {"select datalength(space(2000000000)), len(space(3) + 'x')", "[8000,4]"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(outcome(run(c.sql)), c.expected) << c.sql;
+}
+
+TEST_F(ServerRules, ErrorAndRowcountAfterEachStatement) {
+    ok("create table p (id int primary key)");
+    ok("insert p values (1)");
+    struct Case {
+        const char* sql;
+        const char* expected;  // the last result set
+    } cases[] = {
+        {"insert p values (1); select @@error", "[2627]"},
+        {"declare @e int, @r int; insert p values (1); select @e = @@error, @r = @@rowcount; select @e, @r", "[2627,0]"},
+        {"declare @r int; insert p values (1); set @r = @@rowcount; select @r", "[0]"},
+        {"insert p values (1); print 'x'; select @@error", "[0]"},
+        {"insert p values (2); select @@error, @@rowcount", "[0,1]"},
+        {"raiserror('own', 16, 1); select @@error", "[50000]"},
+        {"declare @i int; set @i = 1 / 0; if @@error <> 0 select 'failed' else select 'ok'", "[failed]"},
+        {"update p set id = id where id > 0; select @@rowcount", "[2]"},
+    };
+    for (const auto& c : cases) {
+        RecordingSink r = run(c.sql);
+        ASSERT_FALSE(r.sets.empty()) << c.sql << "\n" << r.allText();
+        RecordingSink last;
+        last.sets.push_back(r.sets.back());
+        EXPECT_EQ(outcome(last), c.expected) << c.sql;
+    }
+}
+
+TEST_F(ServerRules, UniqueKeysAdmitOneNull) {
+    ok("create table u (id int primary key, a int unique, b varchar(5), c int, constraint uq_bc unique (b, c))");
+    struct Case {
+        const char* sql;
+        const char* expected;
+    } cases[] = {
+        {"insert u values (1, null, null, null)", ""},
+        {"insert u values (2, null, 'x', 1)", "E2627"},  // a second NULL in a
+        {"insert u values (3, 5, null, null)", "E2627"},  // (NULL, NULL) again in (b, c)
+        {"insert u values (4, 6, 'x', null)", ""},
+        {"insert u values (5, 7, 'X', null)", "E2627"},  // equal under the collation
+        {"insert u values (6, 8, 'x', 2)", ""},
+        {"insert u values (7, 9, 'x', 2)", "E2627"},
+        {"update u set a = null where id = 4", "E2627"},
+        {"update u set a = 10 where id = 1", ""},
+        {"update u set a = null where id = 4", ""},  // the NULL moved
+    };
+    for (const auto& c : cases) {
+        RecordingSink r = run(c.sql);
+        std::string got = r.errorNumbers().empty() ? "" : "E" + std::to_string(r.errorNumbers()[0]);
+        EXPECT_EQ(got, c.expected) << c.sql << "\n" << r.allText();
+    }
+    EXPECT_EQ(scalar("select count(*) from u"), "3");
+
+    // unique indexes: the same rule, reported as 2601; existing duplicates refuse the index
+    ok("create table v (a int, b int)");
+    ok("create unique index ix_v_a on v (a)");
+    ok("insert v values (null, 1)");
+    RecordingSink dup = run("insert v values (null, 2)");
+    ASSERT_EQ(dup.errorNumbers(), std::vector<int>{2601});
+    EXPECT_NE(dup.messages[0].text.find("ix_v_a"), std::string::npos) << dup.messages[0].text;
+    ok("drop index v.ix_v_a");
+    ok("insert v values (null, 2)");
+    EXPECT_EQ(run("create unique index ix_v_a on v (a)").errorNumbers(), std::vector<int>{1505});
+    ok("create unique index ix_v_b on v (b)");
+    // ALTER TABLE keeps the rule on the rebuilt table
+    ok("create table w (id int, a int)");
+    ok("insert w values (1, null), (2, null)");
+    EXPECT_EQ(run("alter table w add constraint uq_w unique (a)").errorNumbers(), std::vector<int>{1505});
+    ok("delete w where id = 2");
+    ok("alter table w add constraint uq_w unique (a)");
+    ok("alter table w add note varchar(5) null");
+    EXPECT_EQ(run("insert w values (3, null, 'n')").errorNumbers(), std::vector<int>{2627});
+    // table variables and temporary tables too
+    EXPECT_EQ(run("declare @t table (a int unique); insert @t values (null); insert @t values (null)").errorNumbers(),
+              std::vector<int>{2627});
+    EXPECT_EQ(run("create table #t (a int unique); insert #t values (null); insert #t values (null)").errorNumbers(),
+              std::vector<int>{2627});
+}
+
+}  // namespace
+}  // namespace qmtest
