@@ -265,15 +265,28 @@ std::vector<WriteStep> Recordset::Impl::plan(Backend& b, std::map<std::string, s
 
     std::vector<WriteStep> steps;
     steps.reserve(pending.size());
+    struct {
+        std::string table;
+        const std::vector<int>* key = nullptr;
+        bool deleted = false;
+        std::vector<char> changed;
+    } last;
     std::vector<int> whereColumns;
     std::string shape;
     for (const auto& [row, p] : pending) {
         if (!p.deleted && !p.modified()) continue;
         WriteStep s;
         s.row = row;
-        s.table = p.deleted ? oneTable([&](int c) { return !data.columns[c].info.baseTable.empty(); })
-                            : oneTable([&](int c) { return p.changed[c] != 0; });
-        const std::vector<int>& key = keyOf(s.table);
+        // rows changed in the same columns go to the same table: found once
+        if (!last.key || p.deleted != last.deleted || p.changed != last.changed) {
+            last.table = p.deleted ? oneTable([&](int c) { return !data.columns[c].info.baseTable.empty(); })
+                                   : oneTable([&](int c) { return p.changed[c] != 0; });
+            last.key = &keyOf(last.table);
+            last.deleted = p.deleted;
+            last.changed = p.changed;
+        }
+        s.table = last.table;
+        const std::vector<int>& key = *last.key;
         s.key = &key;
         // The row is found by its key; an update also checks that the changed columns
         // still hold what was read (ADO's adCriteriaUpdCols).
@@ -286,6 +299,7 @@ std::vector<WriteStep> Recordset::Impl::plan(Backend& b, std::map<std::string, s
         if (whereColumns.empty()) throw DbError::client(msg::kNotUpdatable);
 
         // Parameters: new values, then the original values that are not NULL.
+        s.params.reserve(whereColumns.size() + (p.deleted ? 0 : p.changed.size()));
         shape.assign(1, p.deleted ? 'D' : 'U');
         if (!p.deleted)
             for (int c = 0; c < columns(); ++c) {

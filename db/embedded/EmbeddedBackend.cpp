@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <optional>
+#include <span>
 
 namespace quillmere::db {
 
@@ -94,18 +95,24 @@ void EmbeddedBackend::query(const std::string& sql, QueryResult& result) {
 }
 
 std::int64_t EmbeddedBackend::write(const std::string& sql, std::vector<WriteParam>& params) {
-    std::vector<engine::Parameter> ps;
-    ps.reserve(params.size());
-    for (std::size_t i = 0; i < params.size(); ++i)
-        ps.push_back(engine::Parameter{parameterMarker(static_cast<int>(i)), params[i].column->info.type,
-                                       std::move(params[i].value)});
+    // the parameters' storage (and their names) is kept from one row to the next
+    std::vector<engine::Parameter>& ps = parameters_;
+    if (ps.size() < params.size()) {
+        for (std::size_t i = ps.size(); i < params.size(); ++i)
+            ps.push_back(engine::Parameter{parameterMarker(static_cast<int>(i)), {}, {}});
+    }
+    for (std::size_t i = 0; i < params.size(); ++i) {
+        ps[i].type = params[i].column->info.type;
+        ps[i].value = std::move(params[i].value);
+    }
+    std::span<const engine::Parameter> used(ps.data(), params.size());
     auto it = prepared_.find(sql);
     if (it == prepared_.end()) {
         if (prepared_.size() >= kPreparedLimit) prepared_.clear();
         it = prepared_.emplace(sql, session_->prepare(sql)).first;
     }
     CollectingSink sink(nullptr);
-    engine::BatchStatus status = it->second->execute(ps, sink);
+    engine::BatchStatus status = it->second->execute(used, sink);
     check(status, sink);
     return sink.lastTopLevelCount();
 }

@@ -34,6 +34,7 @@ private:
     std::unique_ptr<engine::Session> session_;
     // Write statements read once: a batch save runs the same few texts for many rows.
     std::unordered_map<std::string, std::unique_ptr<engine::PreparedBatch>> prepared_;
+    std::vector<engine::Parameter> parameters_;
 };
 
 }  // namespace quillmere::db

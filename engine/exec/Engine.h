@@ -41,6 +41,13 @@ struct Frame {
     std::vector<std::string> tableVariables;  // dropped when the frame ends
 };
 
+// The top frame of a prepared batch, kept between runs with the same parameter names.
+struct ReusedFrame {
+    Frame frame;
+    std::vector<std::string> names;  // the parameter names of the last run, as given
+    std::vector<Variable*> slots;    // their variables in frame.vars
+};
+
 // Caught: an error inside BEGIN TRY, on its way to the CATCH block.
 enum class Flow { Next, Break, Continue, Return, Abort, Caught };
 
@@ -97,13 +104,13 @@ public:
     BatchStatus execute(std::string_view batch, std::span<const Parameter> parameters, ResultSink& sink) override;
     BatchStatus executeOutermost(std::string_view batch, std::span<const Parameter> parameters, ResultSink& sink);
     std::unique_ptr<PreparedBatch> prepare(std::string_view batch) override;
-    // Runs a parsed batch (the outermost execute in progress).
+    // Runs a parsed batch (the outermost execute in progress); a prepared batch keeps its top frame.
     void runBatch(const ast::Batch& tree, const parse::Literals& literals, std::span<const Parameter> parameters,
-                  ResultSink& sink);
+                  ResultSink& sink, ReusedFrame* reused = nullptr);
     BatchStatus runPrepared(const ast::Batch& tree, const parse::Literals& literals,
-                            std::span<const Parameter> parameters, ResultSink& sink);
+                            std::span<const Parameter> parameters, ResultSink& sink, ReusedFrame* frame);
     BatchStatus runPreparedOutermost(const ast::Batch& tree, const parse::Literals& literals,
-                                     std::span<const Parameter> parameters, ResultSink& sink);
+                                     std::span<const Parameter> parameters, ResultSink& sink, ReusedFrame* frame);
     std::string currentDatabase() const override { return database_; }
     std::vector<std::string> primaryKey(std::string_view table) const override;
     std::optional<std::vector<ResultColumn>> columns(std::string_view object) const override;
@@ -127,7 +134,9 @@ public:
     }
     translate::Environment environment(Frame& f);
     void prepare(Compiled& c);
-    void bind(sqlite3_stmt* st, const std::vector<translate::ParamRef>& params, Frame& f);
+    // borrow: text of variables is bound without a copy; the caller steps the statement
+    // while no variable can change and clears the bindings after.
+    void bind(sqlite3_stmt* st, const std::vector<translate::ParamRef>& params, Frame& f, bool borrow = false);
     Value paramValue(const translate::ParamRef& p, Frame& f, SqlType* type);
     [[noreturn]] void sqliteFailure(int rc, const char* action, const catalog::Object* table,
                                     const Compiled* plan = nullptr, Frame* frame = nullptr);

@@ -711,9 +711,10 @@ Flow Engine::runDml(const ast::Stmt& s, Frame& f) {
             sqlite3_reset(c.stmt);
             if (rc != SQLITE_DONE) sqliteFailure(rc, action, &table, &c, &f);
         } else {
-            bind(c.stmt, c.dml.main.params, f);
+            bind(c.stmt, c.dml.main.params, f, true);
             rc = sqlite3_step(c.stmt);
             sqlite3_reset(c.stmt);
+            sqlite3_clear_bindings(c.stmt);
             if (rc != SQLITE_DONE) sqliteFailure(rc, action, &table, &c, &f);
             n = sqlite3_changes64(db_);
         }
@@ -732,6 +733,7 @@ Flow Engine::runDml(const ast::Stmt& s, Frame& f) {
         }
         tranRolledBack_ = false;
         sqlite3_reset(c.stmt);
+        sqlite3_clear_bindings(c.stmt);
         throw;
     }
     if (guarded) --savepointDepth_;

@@ -6,6 +6,7 @@
 #include "engine/parse/Parser.h"
 #include "engine/types/SqliteFunctions.h"
 
+#include <optional>
 #include <sqlite3.h>
 
 namespace quillmere::engine::exec {
@@ -60,14 +61,53 @@ BatchStatus Engine::execute(std::string_view batch, std::span<const Parameter> p
 }
 
 void Engine::runBatch(const ast::Batch& tree, const parse::Literals& literals, std::span<const Parameter> parameters,
-                      ResultSink&) {
-    Frame top;
+                      ResultSink&, ReusedFrame* reused) {
+    std::optional<Frame> fresh;
+    if (!reused) fresh.emplace();
+    Frame& top = reused ? reused->frame : *fresh;
     top.literals = &literals;
-    for (const auto& p : parameters) {
-        std::string name = lex::lower(p.name);
-        if (name.empty() || name[0] != '@') name = "@" + name;
-        top.vars[name] = Variable{p.type, p.value};
+    top.returnValue = 0;
+    bool same = reused && reused->names.size() == parameters.size() && top.vars.size() == parameters.size();
+    for (std::size_t i = 0; same && i < parameters.size(); ++i) same = reused->names[i] == parameters[i].name;
+    if (same) {
+        // the variables of the last run, in parameter order: only the values change
+        for (std::size_t i = 0; i < parameters.size(); ++i) {
+            reused->slots[i]->type = parameters[i].type;
+            reused->slots[i]->value = parameters[i].value;
+        }
+    } else {
+        top.vars.clear();
+        for (const auto& p : parameters) {
+            std::string name = lex::lower(p.name);
+            if (name.empty() || name[0] != '@') name = "@" + name;
+            top.vars[name] = Variable{p.type, p.value};
+        }
+        if (reused) {
+            reused->names.clear();
+            reused->slots.clear();
+            for (const auto& p : parameters) {
+                std::string name = lex::lower(p.name);
+                if (name.empty() || name[0] != '@') name = "@" + name;
+                reused->names.push_back(p.name);
+                reused->slots.push_back(&top.vars[name]);
+            }
+            if (top.vars.size() != parameters.size()) reused->names.clear();  // a name given twice
+        }
     }
+    // variables the batch declares do not outlive the run
+    struct Trim {
+        Frame& f;
+        ReusedFrame* r;
+        std::size_t n;
+        ~Trim() {
+            if (r && f.vars.size() != n) {
+                f.vars.clear();
+                r->names.clear();
+                r->slots.clear();
+            }
+            if (r) f.tableVariables.clear();
+        }
+    } trim{top, reused, parameters.size()};
     try {
         runStatements(tree.statements, top);
     } catch (...) {
@@ -96,10 +136,11 @@ public:
     BatchStatus execute(std::span<const Parameter> parameters, ResultSink& sink) override {
         // A syntax error, or a batch started from inside another one's sink, takes the ordinary way.
         if (!parsed_) return engine_.execute(text_, parameters, sink);
-        return engine_.runPrepared(tree_, literals_, parameters, sink);
+        return engine_.runPrepared(tree_, literals_, parameters, sink, &frame_);
     }
 
 private:
+    ReusedFrame frame_;
     Engine& engine_;
     std::string text_;
     parse::Literals literals_;
@@ -114,7 +155,7 @@ std::unique_ptr<PreparedBatch> Engine::prepare(std::string_view batch) {
 }
 
 BatchStatus Engine::runPrepared(const ast::Batch& tree, const parse::Literals& literals,
-                                std::span<const Parameter> parameters, ResultSink& sink) {
+                                std::span<const Parameter> parameters, ResultSink& sink, ReusedFrame* frame) {
     if (executing_ > 0) {
         // from inside a sink callback: not worth the saved state; run it as a nested batch
         ResultSink* savedSink = sink_;
@@ -124,7 +165,7 @@ BatchStatus Engine::runPrepared(const ast::Batch& tree, const parse::Literals& l
         int savedTry = tryDepth_;
         std::uint64_t savedLoops = loops_;
         ++executing_;
-        BatchStatus r = runPreparedOutermost(tree, literals, parameters, sink);
+        BatchStatus r = runPreparedOutermost(tree, literals, parameters, sink, frame);
         --executing_;
         sink_ = savedSink;
         status_ = savedStatus;
@@ -135,18 +176,18 @@ BatchStatus Engine::runPrepared(const ast::Batch& tree, const parse::Literals& l
         return r;
     }
     ++executing_;
-    BatchStatus r = runPreparedOutermost(tree, literals, parameters, sink);
+    BatchStatus r = runPreparedOutermost(tree, literals, parameters, sink, frame);
     --executing_;
     return r;
 }
 
 BatchStatus Engine::runPreparedOutermost(const ast::Batch& tree, const parse::Literals& literals,
-                                         std::span<const Parameter> parameters, ResultSink& sink) {
+                                         std::span<const Parameter> parameters, ResultSink& sink, ReusedFrame* frame) {
     sink_ = &sink;
     status_ = BatchStatus{};
     loops_ = 0;
     try {
-        runBatch(tree, literals, parameters, sink);
+        runBatch(tree, literals, parameters, sink, frame);
     } catch (const RuntimeError& e) {
         cursors_.clear();
         caught_.clear();
@@ -471,7 +512,7 @@ Value Engine::paramValue(const translate::ParamRef& p, Frame& f, SqlType* type) 
     return Value::null();
 }
 
-void Engine::bind(sqlite3_stmt* st, const std::vector<translate::ParamRef>& params, Frame& f) {
+void Engine::bind(sqlite3_stmt* st, const std::vector<translate::ParamRef>& params, Frame& f, bool borrow) {
     int count = sqlite3_bind_parameter_count(st);
     for (std::size_t i = 0; i < params.size(); ++i) {
         int index = static_cast<int>(i) + 1;
@@ -480,6 +521,27 @@ void Engine::bind(sqlite3_stmt* st, const std::vector<translate::ParamRef>& para
         if (!p.convert && p.kind == translate::ParamKind::Literal) {
             bindValue(st, index, f.literals->values[p.slot], false);
             continue;
+        }
+        if (p.kind == translate::ParamKind::Variable) {
+            // a variable's value is bound where it is, without a copy
+            auto it = f.vars.find(p.name);
+            if (it != f.vars.end()) {
+                const Variable& var = it->second;
+                if (!p.convert) {
+                    bindValue(st, index, var.value, !borrow);
+                    continue;
+                }
+                auto r = convertValue(var.value, var.type, p.to, p.context);
+                if (auto* m = std::get_if<Message>(&r)) {
+                    Message msg = *m;
+                    msg.line = p.line;
+                    RuntimeError e{msg};
+                    e.terminated = msg.number == 8152;
+                    throw e;
+                }
+                bindValue(st, index, std::get<Value>(r), true);
+                continue;
+            }
         }
         SqlType from;
         Value v = paramValue(p, f, &from);
