@@ -25,32 +25,32 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent), model_(new RecordsetMo
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this, &DataGrid::onCurrentChanged);
 }
 
-void DataGrid::setDataSource(db::Recordset* rs)
+template <typename Change>
+void DataGrid::resetModel(Change change, bool newColumns)
 {
     following_ = true;
-    model_->setSource(rs);
+    change();
     following_ = false;
-    sizeColumns();
+    if (newColumns)
+        sizeColumns();
     followSource();
+}
+
+void DataGrid::setDataSource(db::Recordset* rs)
+{
+    resetModel([&] { model_->setSource(rs); }, true);
 }
 
 db::Recordset* DataGrid::dataSource() const { return model_->source(); }
 
 void DataGrid::setGridSource(db::GridSource* src)
 {
-    following_ = true;
-    model_->setGridSource(src);
-    following_ = false;
-    sizeColumns();
-    followSource();
+    resetModel([&] { model_->setGridSource(src); }, true);
 }
 
 void DataGrid::refresh()
 {
-    following_ = true;
-    model_->reload();
-    following_ = false;
-    followSource();
+    resetModel([&] { model_->reload(); }, false);
 }
 
 void DataGrid::followSource()

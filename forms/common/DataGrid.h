@@ -35,6 +35,10 @@ public:
 private:
     void onCurrentChanged(const QModelIndex& current, const QModelIndex& previous);
     void sizeColumns();
+    // Runs a change of the model without taking its row moves for the user's, sizes
+    // the columns anew when asked, and follows the source's current row.
+    template <typename Change>
+    void resetModel(Change change, bool newColumns);
 
     RecordsetModel* model_;
     bool following_ = false;

@@ -81,34 +81,13 @@ bool TaskForm::runSql(const QString& statement, db::Recordset& set, DataGrid* gr
     return true;
 }
 
-bool TaskForm::execSql(const QString& statement)
-{
-    closeRs();
-    sql = statement;
-    try {
-        rs.open(toSql(sql), cnn);
-    } catch (const db::DbError& e) {
-        rsstate = rs.isOpen();
-        showDbError(e);
-        return false;
-    }
-    rsstate = rs.isOpen();
-    return true;
-}
+bool TaskForm::execSql(const QString& statement) { return openRs(statement); }
 
 bool TaskForm::openRs(const QString& statement)
 {
     closeRs();
     sql = statement;
-    try {
-        rs.open(toSql(sql), cnn);
-    } catch (const db::DbError& e) {
-        rsstate = rs.isOpen();
-        showDbError(e);
-        return false;
-    }
-    rsstate = rs.isOpen();
-    return true;
+    return runSql(sql, rs, nullptr, rsstate);
 }
 
 void TaskForm::bindGrid()
