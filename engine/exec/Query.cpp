@@ -671,7 +671,8 @@ Flow Engine::runDml(const ast::Stmt& s, Frame& f) {
         };
         c.dml = build(false);
         c.triggers = catalog_.triggersOf(c.dml.table->name, c.dml.action);
-        if (!c.triggers.empty()) c.dml = build(true);
+        // triggers and a view's CHECK OPTION look at the changed rows
+        if (!c.triggers.empty() || !c.dml.checkView.empty()) c.dml = build(true);
     });
     BusyGuard busy(c);
     catalog::Object& table = *c.dml.table;
@@ -719,6 +720,19 @@ Flow Engine::runDml(const ast::Stmt& s, Frame& f) {
             n = sqlite3_changes64(db_);
         }
         rowcount_ = n;
+        if (!c.dml.checkView.empty() && c.dml.action != 'D') {
+            // every row written through the view must still be one of its rows
+            sqlite3_stmt* check = internal("SELECT 1 FROM temp." + translate::quoteIdent(ins) +
+                                           " WHERE qm_rowid NOT IN (SELECT qm_rowid FROM (" + c.dml.checkView +
+                                           ")) LIMIT 1");
+            int crc = check ? sqlite3_step(check) : SQLITE_DONE;
+            if (check) sqlite3_reset(check);
+            if (crc == SQLITE_ROW) {
+                RuntimeError e{qmError(550)};
+                e.terminated = true;
+                throw e;
+            }
+        }
         if (!c.triggers.empty()) fireTriggers(table, c.dml.action, f, ins, del);
         if (tranRolledBack_) {
             tranRolledBack_ = false;

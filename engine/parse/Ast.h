@@ -221,6 +221,7 @@ struct Stmt {
     std::string name;                          // object name (last part), database, option
     std::vector<std::vector<std::string>> names;  // DROP lists
     bool ifExists = false;
+    bool checkOption = false;      // CREATE VIEW ... WITH CHECK OPTION
     TableDef table;
     std::vector<ParamDef> params;
     std::vector<StmtPtr> body;                 // procedure / trigger body; BEGIN...END block; TRY block

@@ -1676,6 +1676,7 @@ private:
         if (isKw("with") && isKw("check", 1)) {
             pos_ += 2;
             expectKw("option");
+            s->checkOption = true;
         }
         while (isOp(";")) ++pos_;
         if (peek().kind != Tok::End) fail();

@@ -226,6 +226,39 @@ static std::string defaultValueSql(const Environment& env, const catalog::Object
     return t.sql;
 }
 
+// WITH CHECK OPTION on the target view: the rows it lists, with the base table's rowid.
+// The view, or one it is built on, that has WITH CHECK OPTION; nullptr when none.
+static catalog::Object* checkedView(const Environment& env, catalog::Object* view, int depth = 0) {
+    if (!view || view->kind != catalog::ObjectKind::View || depth > 32) return nullptr;
+    if (env.resolveView) env.resolveView(*view);
+    if (!view->module) return nullptr;
+    const ast::Stmt& create = view->module->create();
+    if (create.checkOption) return view;
+    std::vector<const ast::TableRef*> refs;
+    for (const ast::Select* m = create.select.get(); m; m = m->setNext.get())
+        for (const auto& f : m->from) refs.push_back(f.get());
+    while (!refs.empty()) {
+        const ast::TableRef* r = refs.back();
+        refs.pop_back();
+        if (r->kind == ast::TableRef::Join) {
+            refs.push_back(r->left.get());
+            refs.push_back(r->right.get());
+        } else if (r->kind == ast::TableRef::Named && !r->parts.empty()) {
+            if (catalog::Object* inner = checkedView(env, env.catalog->find(r->parts.back()), depth + 1)) return inner;
+        }
+    }
+    return nullptr;
+}
+
+static void checkOptionOf(Environment env, const Target& target, DmlPlan& plan) {
+    catalog::Object* view = checkedView(env, target.view);
+    if (!view) return;
+    std::vector<SourceCol> cols;
+    std::vector<ParamRef> params;
+    Translator::Impl own(env, params);
+    own.viewSql(*view, plan.checkView, cols, target.table->name);
+}
+
 DmlPlan Translator::insert(const ast::Stmt& s, bool capture) {
     DmlPlan plan;
     plan.action = 'I';
@@ -325,6 +358,7 @@ DmlPlan Translator::insert(const ast::Stmt& s, bool capture) {
     }
     if (capture) sql += returningList(table);
     plan.main.sql = std::move(sql);
+    checkOptionOf(env_, target, plan);
     return plan;
 }
 
@@ -475,6 +509,7 @@ DmlPlan Translator::update(const ast::Stmt& s, bool capture) {
         plan.captureOld.sql = cap;
         plan.captureOld.params = plan.main.params;
     }
+    checkOptionOf(env_, target, plan);
     return plan;
 }
 

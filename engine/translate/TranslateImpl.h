@@ -70,6 +70,7 @@ struct Translator::Impl {
     // DML through a view: the base table whose rowid the view select must expose.
     std::string rowidFor;
     std::string rowidAlias;
+    std::string rowidColumn = "rowid";  // "qm_rowid" when it comes through an inner view
     int rowidMatches = 0;
     bool windowBase = false;
 

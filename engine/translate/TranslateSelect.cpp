@@ -23,7 +23,7 @@ void Translator::Impl::viewSql(catalog::Object& view, std::string& sql, std::vec
     // The view's own literals are written into its SQL.
     const parse::Literals* savedLits = literals;
     bool savedInline = inlineLiterals;
-    std::string savedRowid = rowidFor, savedRowidAlias = rowidAlias;
+    std::string savedRowid = rowidFor, savedRowidAlias = rowidAlias, savedRowidColumn = rowidColumn;
     int savedMatches = rowidMatches;
     literals = &view.module->literals;
     inlineLiterals = true;
@@ -38,6 +38,7 @@ void Translator::Impl::viewSql(catalog::Object& view, std::string& sql, std::vec
         inlineLiterals = savedInline;
         rowidFor = savedRowid;
         rowidAlias = savedRowidAlias;
+        rowidColumn = savedRowidColumn;
         rowidMatches = savedMatches;
         throw;
     }
@@ -45,6 +46,7 @@ void Translator::Impl::viewSql(catalog::Object& view, std::string& sql, std::vec
     inlineLiterals = savedInline;
     rowidFor = savedRowid;
     rowidAlias = savedRowidAlias;
+    rowidColumn = savedRowidColumn;
     rowidMatches = savedMatches;
     cols.clear();
     for (std::size_t i = 0; i < out.size(); ++i) {
@@ -196,11 +198,28 @@ Source Translator::Impl::namedSource(const std::vector<std::string>& parts, cons
         if (!rowidFor.empty() && lex::iequals(obj->name, rowidFor)) {
             ++rowidMatches;
             rowidAlias = src.sqlAlias;
+            rowidColumn = "rowid";
         }
         return src;
     }
     std::string vsql;
-    viewSql(*obj, vsql, src.cols, {});
+    bool carries = false;
+    if (!rowidFor.empty()) {
+        // a view over a view: the inner one carries the base table's rowid when it reaches it
+        try {
+            viewSql(*obj, vsql, src.cols, rowidFor);
+            carries = true;
+        } catch (const TranslateError& e) {
+            if (e.message.number != 4405 && e.message.number != 4403) throw;
+        }
+    }
+    if (carries) {
+        ++rowidMatches;
+        rowidAlias = src.sqlAlias;
+        rowidColumn = "qm_rowid";
+    } else {
+        viewSql(*obj, vsql, src.cols, {});
+    }
     sql = "(" + vsql + ") AS " + quoteIdent(src.sqlAlias);
     return src;
 }
@@ -539,7 +558,7 @@ std::string Translator::Impl::selectSql(const ast::Select& s, Scope* outer, std:
         if (s.setNext || s.distinct || !s.groupBy.empty()) error(4403, {rowidFor}, s.line);
         if (rowidMatches != 1) error(4405, {rowidFor}, s.line);
         auto pos = sql.find(" FROM ");
-        sql.insert(pos == std::string::npos ? sql.size() : pos, ", " + quoteIdent(rowidAlias) + ".rowid AS qm_rowid");
+        sql.insert(pos == std::string::npos ? sql.size() : pos, ", " + quoteIdent(rowidAlias) + "." + rowidColumn + " AS qm_rowid");
         rowidFor.clear();
     }
     // TOP n, or TOP n PERCENT of the rows core gives (rounded up)

@@ -72,6 +72,8 @@ struct DmlPlan {
     bool capture = false;
     // INSERT ... VALUES with one row: the value source of each column of table, -1 when computed
     std::vector<int> valueParam;
+    // through a view WITH CHECK OPTION: the view's rows with the base rowid as qm_rowid
+    std::string checkView;
 };
 
 class Translator {

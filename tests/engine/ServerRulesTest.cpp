@@ -145,6 +145,47 @@ TEST_F(ServerRules, ErrorAndRowcountAfterEachStatement) {
     }
 }
 
+TEST_F(ServerRules, ChangesThroughViews) {
+    ok("create table b (id int primary key, v int)");
+    ok("insert b values (1, 10), (2, 20)");
+    ok("create view pos as select id, v from b where v > 0");
+    ok("create view pos2 as select id, v from pos where v > 15");
+    ok("create view checked as select id, v from b where v > 0 with check option");
+    ok("create view checked2 as select id, v from checked where v < 100");
+    ok("create table other (id int)");
+    ok("create view mixed as select b.id, b.v from b join other o on o.id = b.id");
+    struct Case {
+        const char* sql;
+        std::vector<std::int64_t> counts;
+        std::vector<int> errors;
+    } cases[] = {
+        // a view over a view reaches the base table
+        {"update pos2 set v = 99 where id = 2", {1}, {}},
+        {"update pos2 set v = 98 where id = 1", {0}, {}},  // not a row of pos2
+        {"insert pos2 values (3, 30)", {1}, {}},
+        {"delete pos2 where id = 3", {1}, {}},
+        // rows written through a view WITH CHECK OPTION must stay in it
+        {"insert checked values (8, -8)", {}, {550}},
+        {"update checked set v = -1 where id = 1", {}, {550}},
+        {"insert checked values (9, 9)", {1}, {}},
+        {"update checked set id = 7 where id = 9", {1}, {}},
+        {"update checked set v = v - 50", {}, {550}},  // one row out: none changed
+        {"delete checked where id = 7", {1}, {}},
+        // ... also through a view over it
+        {"update checked2 set v = -5 where id = 1", {}, {550}},
+        {"update mixed set v = 1", {0}, {}},  // the changed columns come from one table
+    };
+    for (const auto& c : cases) {
+        RecordingSink r = run(c.sql);
+        EXPECT_EQ(r.errorNumbers(), c.errors) << c.sql << "\n" << r.allText();
+        if (c.errors.empty()) {
+            EXPECT_EQ(r.counts, c.counts) << c.sql;
+        }
+    }
+    EXPECT_EQ(column("select cast(id as varchar) + ':' + cast(v as varchar) from b order by id"),
+              (std::vector<std::string>{"1:10", "2:99"}));
+}
+
 TEST_F(ServerRules, UniqueKeysAdmitOneNull) {
     ok("create table u (id int primary key, a int unique, b varchar(5), c int, constraint uq_bc unique (b, c))");
     struct Case {
