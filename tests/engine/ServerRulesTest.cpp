@@ -145,6 +145,19 @@ TEST_F(ServerRules, ErrorAndRowcountAfterEachStatement) {
     }
 }
 
+TEST_F(ServerRules, JoinsCompareUnderTheCollation) {
+    ok("create table a (c char(5), v2 varchar(10))");
+    ok("create table b (v varchar(10), c2 char(8))");
+    ok("insert a values ('ab', 'ab')");
+    ok("insert b values ('AB', 'ab')");
+    for (const char* sql : {"select count(*) from a join b on a.c = b.v", "select count(*) from a, b where a.c = b.v",
+                            "select count(*) from a, b where a.c = b.c2", "select count(*) from a, b where a.v2 = b.c2",
+                            "select count(*) from a where c = v2",
+                            "select count(*) from a where exists (select * from b where b.v = a.c)",
+                            "select count(*) from a left join b on b.c2 = a.c where b.v is not null"})
+        EXPECT_EQ(scalar(sql), "1") << sql;
+}
+
 TEST_F(ServerRules, ChangesThroughViews) {
     ok("create table b (id int primary key, v int)");
     ok("insert b values (1, 10), (2, 20)");
