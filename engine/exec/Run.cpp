@@ -700,6 +700,8 @@ Flow Engine::dispatch(const ast::Stmt& s, Frame& f) {
         else rollbackSavepoint(depth);
         --savepointDepth_;
         if (!ok) throw RuntimeError{internalError(err)};
+        // the identity starts again at its seed
+        functions_.identities.erase(t->name);
         return Flow::Next;
     }
     case StmtKind::Declare:

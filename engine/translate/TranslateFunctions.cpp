@@ -338,7 +338,9 @@ Typed Translator::Impl::call(const Expr& e, Scope& scope) {
     } else if (f == "power" || f == "sqrt" || f == "exp" || f == "log" || f == "log10" || f == "square") {
         t.type = f == "power" ? (a[0].type.isCharacter() ? SqlType{TypeId::Float} : a[0].type) : SqlType{TypeId::Float};
         if (f == "square") t.sql = "((" + a.at(0).sql + ")*(" + a.at(0).sql + ")*1.0)";
-        else if (f == "log" && a.size() == 1) t.sql = "ln(" + a[0].sql + ")";
+        else if (f == "log") t.sql = "tsql_log(" + list() + ")";
+        else if (f == "power" && t.type.isInteger() && t.type.id != TypeId::Bit && a.size() == 2)
+            t.sql = "tsql_power(" + list() + ",'" + typeText(t.type) + "')";
         else if (f == "power" || f == "sqrt") t.sql = "tsql_" + f + "(" + list() + ")";
         else t.sql = f + "(" + list() + ")";
     } else if (f == "space") {

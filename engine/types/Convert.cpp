@@ -515,6 +515,13 @@ std::variant<Value, Message> convertValue(const Value& v, const SqlType& from, c
     if (to.isInteger()) {
         if (textSource && src.isDateTime()) return dateTimeToNumber(v, src, to);
         if (textSource) return textToInteger(v, from, to, context);
+        // an integer assigned to a variable of a smaller integer type names the value
+        if (context == ConversionContext::Variable && v.kind == ValueKind::Integer && src.isInteger() &&
+            to.id != TypeId::Bit) {
+            auto r = numberToInteger(v, src, to);
+            if (std::holds_alternative<Message>(r)) return makeError(220, {targetName(to), std::to_string(v.integer)});
+            return r;
+        }
         return numberToInteger(v, src, to);
     }
     if (to.id == TypeId::Numeric || to.id == TypeId::Money || to.id == TypeId::SmallMoney) {

@@ -470,7 +470,7 @@ void fnSubstring(sqlite3_context* ctx, int, sqlite3_value** argv) {
 void fnLeft(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (anyNull(2, argv)) { sqlite3_result_null(ctx); return; }
     std::int64_t n = sqlite3_value_int64(argv[1]);
-    if (n < 0) { raiseSqliteError(ctx, makeError(537)); return; }
+    if (n < 0) { raiseSqliteError(ctx, makeError(536, {"left"})); return; }
     auto c = chars(textOf(argv[0]));
     resultText(ctx, joinChars(c, 0, static_cast<std::size_t>(std::min<std::int64_t>(n, static_cast<std::int64_t>(c.size())))));
 }
@@ -478,7 +478,7 @@ void fnLeft(sqlite3_context* ctx, int, sqlite3_value** argv) {
 void fnRight(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (anyNull(2, argv)) { sqlite3_result_null(ctx); return; }
     std::int64_t n = sqlite3_value_int64(argv[1]);
-    if (n < 0) { raiseSqliteError(ctx, makeError(537)); return; }
+    if (n < 0) { raiseSqliteError(ctx, makeError(536, {"right"})); return; }
     auto c = chars(textOf(argv[0]));
     std::size_t k = static_cast<std::size_t>(std::min<std::int64_t>(n, static_cast<std::int64_t>(c.size())));
     resultText(ctx, joinChars(c, c.size() - k, c.size()));
@@ -791,10 +791,24 @@ void fnSqrt(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_double(ctx, std::sqrt(x));
 }
 
-void fnPower(sqlite3_context* ctx, int, sqlite3_value** argv) {
+// tsql_power(x, y[, integer type]): an integer result outside its type is error 232.
+void fnPower(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (anyNull(2, argv)) { sqlite3_result_null(ctx); return; }
     double r = std::pow(sqlite3_value_double(argv[0]), sqlite3_value_double(argv[1]));
     if (!std::isfinite(r)) { raiseSqliteError(ctx, makeError(3623)); return; }
+    if (argc > 2) {
+        std::string type = reinterpret_cast<const char*>(sqlite3_value_text(argv[2]));
+        double hi = type == "tinyint" ? 255 : type == "smallint" ? 32767 : type == "bigint" ? 9.2233720368547758e18
+                                                                                          : 2147483647;
+        double lo = type == "tinyint" ? 0 : -hi - 1;
+        double t = std::trunc(r);
+        if (t > hi || t < lo) {
+            char buf[64];
+            std::snprintf(buf, sizeof buf, "%.6f", r);
+            raiseSqliteError(ctx, makeError(232, {type, buf}));
+            return;
+        }
+    }
     if (sqlite3_value_numeric_type(argv[0]) == SQLITE_INTEGER && std::fabs(r) < 9.2e18) {
         sqlite3_result_int64(ctx, static_cast<std::int64_t>(std::trunc(r)));
         return;
@@ -856,6 +870,19 @@ void fnStr(sqlite3_context* ctx, int, sqlite3_value** argv) {
         }
     }
     resultText(ctx, std::string(static_cast<std::size_t>(length), '*'));
+}
+
+// tsql_log(x[, base]): LOG of a number that has none (zero, negative) is error 3623.
+void fnLog(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (anyNull(argc, argv)) { sqlite3_result_null(ctx); return; }
+    double x = sqlite3_value_double(argv[0]);
+    double r = std::log(x);
+    if (argc > 1) {
+        double b = sqlite3_value_double(argv[1]);
+        r = b > 0 && b != 1 ? r / std::log(b) : std::nan("");
+    }
+    if (x <= 0 || !std::isfinite(r)) { raiseSqliteError(ctx, makeError(3623)); return; }
+    sqlite3_result_double(ctx, r);
 }
 
 // tsql_cte_level(level, max): the level of a row a recursive common table
@@ -929,10 +956,13 @@ const Scalar kScalars[] = {
     {"tsql_ceiling", 1, fnCeiling, true},
     {"tsql_sqrt", 1, fnSqrt, true},
     {"tsql_power", 2, fnPower, true},
+    {"tsql_power", 3, fnPower, true},
     {"tsql_round", 2, fnRound, true},
     {"tsql_round", 3, fnRound, true},
     {"tsql_cte_level", 2, fnCteLevel, true},
     {"tsql_str", 3, fnStr, true},
+    {"tsql_log", 1, fnLog, true},
+    {"tsql_log", 2, fnLog, true},
 };
 
 }  // namespace

@@ -108,12 +108,34 @@ TEST_F(ServerRules, ExpressionValuesAndTypes) {
          "[2007-01-02 00:00:00.000,2007-01-02 00:00:00.000,2007-01-02 00:00:00.000,2007-01-02 00:00:00.000,"
          "2007-02-01 00:00:00.000]"},
         {"select convert(datetime, '31/02/2007', 103)", "E242"},
+        // domain and range errors
+        {"select log(0)", "E3623"},
+        {"select log(-1)", "E3623"},
+        {"select log(100, 10)", "[2]"},
+        {"select power(10, 10)", "E232"},
+        {"select power(2, 10), power(cast(2 as bigint), 40)", "[1024,1099511627776]"},
+        {"declare @t tinyint; set @t = 256", "E220"},
+        {"declare @s smallint = 100000", "E220"},
+        {"select cast(3e9 as int)", "E8115"},
+        {"select left('abc', -1)", "E536"},
+        {"select substring('abc', 1, -1)", "E537"},
         // DATALENGTH of fixed-size types
         {"select datalength(cast(1 as bigint)), datalength(cast(1 as smallint)), datalength(cast(1 as tinyint)), "
          "datalength(1), datalength(getdate()), datalength(N'ab'), datalength(cast(null as int))",
          "[8,2,1,4,8,4,NULL]"},
     };
     for (const auto& c : cases) EXPECT_EQ(outcome(run(c.sql)), c.expected) << c.sql;
+}
+
+TEST_F(ServerRules, TruncateRestartsTheIdentity) {
+    ok("create table d (id int identity(5,2), v int)");
+    ok("insert d (v) values (1), (2)");
+    ok("delete d");
+    ok("insert d (v) values (3)");
+    EXPECT_EQ(scalar("select id from d"), "9");  // DELETE keeps counting
+    ok("truncate table d");
+    ok("insert d (v) values (4)");
+    EXPECT_EQ(scalar("select id from d"), "5");
 }
 
 TEST_F(ServerRules, TopPercent) {
