@@ -217,7 +217,23 @@ Typed Translator::Impl::call(const Expr& e, Scope& scope) {
     } else if (f == "datalength") {
         need(1, 1);
         t.type = SqlType{TypeId::Int};
-        t.sql = "tsql_datalength(" + a[0].sql + "," + (a[0].type.isUnicode() ? "1" : "0") + ")";
+        // a value of a fixed-size type takes that size whatever it holds
+        int size = 0;
+        const SqlType& at = a[0].type;
+        switch (at.id) {
+        case TypeId::Bit: case TypeId::TinyInt: size = 1; break;
+        case TypeId::SmallInt: size = 2; break;
+        case TypeId::Int: case TypeId::Real: case TypeId::SmallMoney: case TypeId::SmallDateTime: size = 4; break;
+        case TypeId::BigInt: case TypeId::Float: case TypeId::Money: case TypeId::DateTime: size = 8; break;
+        case TypeId::Numeric:
+            size = at.precision <= 9 ? 5 : at.precision <= 19 ? 9 : at.precision <= 28 ? 13 : 17;
+            break;
+        default: break;
+        }
+        if (size && !a[0].isNull)
+            t.sql = "(CASE WHEN " + a[0].sql + " IS NULL THEN NULL ELSE " + std::to_string(size) + " END)";
+        else
+            t.sql = "tsql_datalength(" + a[0].sql + "," + (a[0].type.isUnicode() ? "1" : "0") + ")";
     } else if (f == "substring") {
         need(3, 3);
         t.type = varcharOf(a[0].type);
@@ -429,8 +445,17 @@ Typed Translator::Impl::call(const Expr& e, Scope& scope) {
         t.sql = "qm_isnumeric(" + a[0].sql + ")";
     } else if (f == "str") {
         need(1, 3);
+        // the length when it is a literal, else the most it can be
         t.type = SqlType{TypeId::VarChar, 10};
-        t.sql = "printf('%10.0f'," + a[0].sql + ")";
+        if (a.size() > 1) t.type.length = 8000;
+        if (a.size() > 1 && e.args[1]->kind == ExprKind::Literal && literals &&
+            literals->values[e.args[1]->slot].kind == ValueKind::Integer) {
+            std::int64_t n = literals->values[e.args[1]->slot].integer;
+            if (n > 0 && n <= 8000) t.type.length = static_cast<int>(n);
+        }
+        Typed x = a[0].type.isCharacter() ? convertTo(a[0], SqlType{TypeId::Float}, ConversionContext::Implicit, e.line) : a[0];
+        t.sql = "tsql_str(" + x.sql + "," + (a.size() > 1 ? asInt(a[1]).sql : std::string("10")) + "," +
+                (a.size() > 2 ? asInt(a[2]).sql : std::string("0")) + ")";
     } else if (catalog::Object* fn = env.catalog->find(f); fn && fn->kind == catalog::ObjectKind::Function) {
         // a user-defined scalar function: run by the engine through qm_udf
         if (!fn->module) {

@@ -10,6 +10,7 @@
 #include <sqlite3.h>
 
 #include <chrono>
+#include <regex>
 #include <cmath>
 #include <cstring>
 #include <ctime>
@@ -157,6 +158,28 @@ void fnConvertStyle(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
                 if (auto* m = std::get_if<Message>(&r)) raiseSqliteError(ctx, *m);
                 else resultValue(ctx, std::get<Value>(r));
                 return;
+            }
+        }
+    }
+    if (to->isDateTime() && v.kind == ValueKind::Text && (from.isCharacter() || from.id == TypeId::Unknown)) {
+        // day-first (3, 4, 5 and 103, 104, 105) and year-first (11, 111) text: written as yyyy-mm-dd
+        int base = style % 100;
+        bool dmy = base == 3 || base == 4 || base == 5;
+        bool ymd = base == 11;
+        static const std::regex kParts(R"(^\s*(\d{1,4})([/.-])(\d{1,2})\2(\d{1,4})(.*)$)");
+        std::smatch m;
+        if ((dmy || ymd) && std::regex_match(v.bytes, m, kParts)) {
+            std::string d = dmy ? m[1].str() : m[4].str();
+            std::string mo = m[3].str();
+            std::string y = dmy ? m[4].str() : m[1].str();
+            if (y.size() <= 2) {
+                int yy = std::stoi(y);
+                y = std::to_string(yy < 50 ? 2000 + yy : 1900 + yy);
+            }
+            if (d.size() <= 2 && y.size() == 4) {
+                if (d.size() == 1) d = "0" + d;
+                if (mo.size() == 1) mo = "0" + mo;
+                v = Value::fromText(y + "-" + mo + "-" + d + m[5].str());
             }
         }
     }
@@ -811,6 +834,30 @@ void fnRound(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     sqlite3_result_double(ctx, r / f);
 }
 
+// tsql_str(x, length, decimals): STR: right-aligned in length characters, fewer
+// decimals when they do not fit, '*' * length when the integer part does not.
+void fnStr(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (anyNull(3, argv)) { sqlite3_result_null(ctx); return; }
+    double x = sqlite3_value_double(argv[0]);
+    std::int64_t length = sqlite3_value_int64(argv[1]);
+    std::int64_t decimals = sqlite3_value_int64(argv[2]);
+    if (length <= 0 || length > 8000 || decimals < 0) { sqlite3_result_null(ctx); return; }
+    decimals = std::min<std::int64_t>(decimals, 16);
+    for (std::int64_t d = decimals; d >= 0; --d) {
+        double f = std::pow(10.0, static_cast<double>(d));
+        double r = std::round(x * f) / f;  // halves away from zero
+        char buf[400];
+        std::snprintf(buf, sizeof buf, "%.*f", static_cast<int>(d), r);
+        std::string t = buf;
+        if (t == "-0" || (t.rfind("-0.", 0) == 0 && t.find_first_not_of("0.", 1) == std::string::npos)) t.erase(0, 1);
+        if (static_cast<std::int64_t>(t.size()) <= length) {
+            resultText(ctx, std::string(static_cast<std::size_t>(length) - t.size(), ' ') + t);
+            return;
+        }
+    }
+    resultText(ctx, std::string(static_cast<std::size_t>(length), '*'));
+}
+
 // tsql_cte_level(level, max): the level of a row a recursive common table
 // expression produces; past max (0: no limit) the statement ends with 530.
 void fnCteLevel(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -885,6 +932,7 @@ const Scalar kScalars[] = {
     {"tsql_round", 2, fnRound, true},
     {"tsql_round", 3, fnRound, true},
     {"tsql_cte_level", 2, fnCteLevel, true},
+    {"tsql_str", 3, fnStr, true},
 };
 
 }  // namespace

@@ -99,6 +99,19 @@ TEST_F(ServerRules, ExpressionValuesAndTypes) {
         {"select coalesce(1, 'x'), coalesce(null, '5', 1), coalesce(null, 'a')", "[1,5,a]"},
         {"select coalesce('x', 1)", "E245"},
         {"select cast(3.7 as int), convert(int, -3.7), cast(3.7 as bigint), cast(3.99 as smallint)", "[3,-3,3,3]"},
+        // STR: right-aligned, fewer decimals when short of room, stars when the number does not fit
+        {"select str(3.14159, 6, 2), str(12), str(123456, 3), str(-2.5), str(123.456, 5, 2), str(null)",
+         "[  3.14,        12,***,        -3,123.5,NULL]"},
+        // CONVERT with a day-first or year-first style
+        {"select convert(datetime, '02/01/2007', 103), convert(datetime, '02.01.2007', 104), "
+         "convert(datetime, '2-1-07', 5), convert(datetime, '07/01/02', 11), convert(datetime, '02/01/2007', 101)",
+         "[2007-01-02 00:00:00.000,2007-01-02 00:00:00.000,2007-01-02 00:00:00.000,2007-01-02 00:00:00.000,"
+         "2007-02-01 00:00:00.000]"},
+        {"select convert(datetime, '31/02/2007', 103)", "E242"},
+        // DATALENGTH of fixed-size types
+        {"select datalength(cast(1 as bigint)), datalength(cast(1 as smallint)), datalength(cast(1 as tinyint)), "
+         "datalength(1), datalength(getdate()), datalength(N'ab'), datalength(cast(null as int))",
+         "[8,2,1,4,8,4,NULL]"},
     };
     for (const auto& c : cases) EXPECT_EQ(outcome(run(c.sql)), c.expected) << c.sql;
 }
