@@ -85,5 +85,17 @@ TEST_F(Conformance, CollationBetweenColumns) {
     });
 }
 
+TEST_F(Conformance, PaddedCharJoins) {
+    setup({"create table a (c char(5), v2 varchar(10))", "create table b (v varchar(10), c2 char(8))",
+           "insert a values ('ab', 'ab')", "insert b values ('AB', 'ab')"});
+    check({
+        {"select count(*) from a join b on a.c = b.v", "[1] (1)"},
+        {"select count(*) from a, b where a.c = b.v", "[1] (1)"},
+        {"select count(*) from a, b where a.c = b.c2", "[1] (1)"},
+        {"select count(*) from a, b where a.v2 = b.c2", "[1] (1)"},
+        {"select count(*) from a where c = v2", "[1] (1)"},
+    });
+}
+
 }  // namespace
 }  // namespace qmconf

@@ -153,5 +153,30 @@ TEST_F(Queries, CommonTableExpressionsWindowsAndCursors) {
     });
 }
 
+TEST_F(Conformance, TopPercent) {
+    setup({"create table s (id int)", "insert s values (1), (2), (3), (4)"});
+    check({
+        {"select top 50 percent id from s order by id", "[1;2] (2)"},
+        {"select top 30 percent id from s order by id", "[1;2] (2)"},
+        {"select top 0 percent id from s", "[] (0)"},
+    });
+}
+
+TEST_F(Conformance, UnionResultTypeByPrecedence) {
+    check({
+        {"select 'a' union select 1", "E245"},
+        {"select 1 union select 'a'", "E245"},
+    });
+}
+
+TEST_F(Conformance, RecursiveCteStopsAtMaxRecursion) {
+    check({
+        {"with c (n) as (select 1 union all select n + 1 from c) select count(*) from c", "E530"},
+        {"with c (n) as (select 1 union all select n + 1 from c where n < 200) select count(*) from c", "E530"},
+        {"with c (n) as (select 1 union all select n + 1 from c where n < 200) select count(*) from c "
+         "option (maxrecursion 500)", "[200] (1)"},
+    });
+}
+
 }  // namespace
 }  // namespace qmconf

@@ -82,5 +82,12 @@ TEST_F(Conformance, ReplicateLimit) {
     check({{"select len(replicate('a', 100000000)), len(replicate('ab', 5000))", "[8000,8000] (1)"}});
 }
 
+TEST_F(Conformance, CaseConvertsOnlyTheChosenBranch) {
+    check({
+        {"select case when 1 = 1 then 1 else 'x' end", "[1] (1)"},
+        {"select case when 1 = 0 then 1 else '7' end", "[7] (1)"},
+    });
+}
+
 }  // namespace
 }  // namespace qmconf

@@ -166,5 +166,27 @@ TEST_F(Conformance, InsertsThroughViewsFollowTheBaseTable) {
     });
 }
 
+TEST_F(Conformance, UpdateThroughViewOnView) {
+    setup({"create table b (id int primary key, v int)", "insert b values (1, 10), (2, 20)",
+           "create view pos as select id, v from b where v > 0",
+           "create view pos2 as select id, v from pos where v > 15"});
+    check({
+        {"update pos2 set v = 99 where id = 2", "(1)"},
+        {"insert pos2 values (3, 30)", "(1)"},
+        {"delete pos2 where id = 3", "(1)"},
+        {"select v from b where id = 2", "[99] (1)"},
+    });
+}
+
+TEST_F(Conformance, ViewCheckOption) {
+    setup({"create table b (id int primary key, v int)", "insert b values (1, 10)",
+           "create view checked as select id, v from b where v > 0 with check option"});
+    check({
+        {"insert checked values (8, -8)", "E550"},
+        {"update checked set v = -1 where id = 1", "E550"},
+        {"select count(*) from b where v < 0", "[0] (1)"},
+    });
+}
+
 }  // namespace
 }  // namespace qmconf

@@ -212,5 +212,19 @@ TEST_F(Conformance, StringTimesString) {
     check({{"select '5' * '2'", "E8117"}, {"select '5' - '2'", "E8117"}});
 }
 
+TEST_F(Conformance, ConvertDateStyles) {
+    check({{"select convert(datetime, '02/01/2007', 103), convert(datetime, '02.01.2007', 104)",
+            "[2007-01-02 00:00:00.000,2007-01-02 00:00:00.000] (1)"}});
+}
+
+TEST_F(Conformance, DatalengthOfIntegers) {
+    check({{"select datalength(cast(1 as bigint)), datalength(cast(1 as smallint)), datalength(cast(1 as tinyint))",
+            "[8,2,1] (1)"}});
+}
+
+TEST_F(Conformance, StrFunction) {
+    check({{"select str(3.14159, 6, 2), str(12), str(123456, 3)", "[  3.14,        12,***] (1)"}});
+}
+
 }  // namespace
 }  // namespace qmconf
