@@ -289,6 +289,14 @@ DmlPlan Translator::insert(const ast::Stmt& s, bool capture) {
     bool explicitIdentity = env_.identityInsert && env_.identityInsert->count(lex::lower(table.name));
     for (int bi : baseIdx)
         if (table.columns[bi].identity && !explicitIdentity) impl.error(544, {table.name}, s.line);
+    if (explicitIdentity) {
+        // IDENTITY_INSERT ON: the statement must give the identity value itself
+        for (std::size_t ci = 0; ci < table.columns.size(); ++ci) {
+            if (!table.columns[ci].identity) continue;
+            if (std::find(baseIdx.begin(), baseIdx.end(), static_cast<int>(ci)) == baseIdx.end())
+                impl.error(545, {table.name}, s.line);
+        }
+    }
 
     auto defaultSql = [&](const catalog::Column& c) { return defaultValueSql(env_, table, c, s.line); };
 

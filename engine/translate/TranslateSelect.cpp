@@ -448,7 +448,14 @@ std::string Translator::Impl::coreSql(const ast::Select& s, Scope* outer, std::v
             if (g.type.isCharacter() && !g.isColumn) sql += " COLLATE TSQL_CI";
         }
     }
-    if (s.having) sql += " HAVING " + expr(*s.having, scope).sql;
+    if (s.having) {
+        Typed h = expr(*s.having, scope);
+        // HAVING without GROUP BY or aggregates: the rows form one group
+        bool anyAggregate = h.aggregate;
+        for (const auto& o : out) anyAggregate = anyAggregate || o.value.aggregate;
+        if (!grouped && !anyAggregate) sql += " GROUP BY 'qm'";
+        sql += " HAVING " + h.sql;
+    }
     (void)exprRefsAggregateOnly;
     return sql;
 }

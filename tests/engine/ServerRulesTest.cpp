@@ -138,6 +138,26 @@ TEST_F(ServerRules, TruncateRestartsTheIdentity) {
     EXPECT_EQ(scalar("select id from d"), "5");
 }
 
+TEST_F(ServerRules, IdentityInsertNeedsTheValue) {
+    ok("create table i (id int identity(1,1) primary key, v varchar(5))");
+    ok("insert i (v) values ('a')");
+    EXPECT_EQ(run("insert i (id, v) values (5, 'b')").errorNumbers(), std::vector<int>{544});
+    ok("set identity_insert i on");
+    EXPECT_EQ(run("insert i (v) values ('z')").errorNumbers(), std::vector<int>{545});
+    ok("insert i (id, v) values (7, 'y')");
+    ok("set identity_insert i off");
+    ok("insert i (v) values ('x')");
+    EXPECT_EQ(column("select id from i order by id"), (std::vector<std::string>{"1", "7", "8"}));
+}
+
+TEST_F(ServerRules, HavingWithoutGroupBy) {
+    ok("create table dup (a int)");
+    ok("insert dup values (1), (1)");
+    EXPECT_EQ(outcome(run("select 1 from dup having 1 = 1")), "[1]");
+    EXPECT_EQ(outcome(run("select 1 from dup having 1 = 0")), "[]");
+    EXPECT_EQ(outcome(run("select count(*) from dup having count(*) > 1")), "[2]");
+}
+
 TEST_F(ServerRules, TopPercent) {
     ok("create table s (id int)");
     ok("insert s values (1), (2), (3), (4)");
