@@ -370,6 +370,44 @@ Typed Translator::Impl::call(const Expr& e, Scope& scope) {
         }
         t.sql = s + ")";
         t.type = unicode ? SqlType{TypeId::NVarChar, 4000} : SqlType{TypeId::VarChar, 8000};
+    } else if (f == "concat_ws") {
+        if (a.size() < 3) error(189, {f, "3", "254"}, e.line);
+        bool unicode = false;
+        std::string s = "tsql_concat_ws(";
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            unicode = unicode || a[i].type.isUnicode();
+            if (i) s += ",";
+            s += asText(a[i]).sql;
+        }
+        t.sql = s + ")";
+        t.type = unicode ? SqlType{TypeId::NVarChar, 4000} : SqlType{TypeId::VarChar, 8000};
+    } else if (f == "stuff") {
+        need(4, 4);
+        t.type = a[0].type.isUnicode() || a[3].type.isUnicode() ? SqlType{TypeId::NVarChar, 4000}
+                                                                : SqlType{TypeId::VarChar, 8000};
+        t.sql = "tsql_stuff(" + asText(a[0]).sql + "," + asInt(a[1]).sql + "," + asInt(a[2]).sql + "," +
+                asText(a[3]).sql + ")";
+    } else if (f == "quotename") {
+        need(1, 2);
+        t.type = SqlType{TypeId::NVarChar, 258};
+        t.sql = "tsql_quotename(" + asText(a[0]).sql + (a.size() > 1 ? "," + asText(a[1]).sql : std::string()) + ")";
+    } else if (f == "pi") {
+        need(0, 0);
+        t.type = SqlType{TypeId::Float};
+        t.sql = "3.141592653589793";
+    } else if (f == "choose") {
+        if (a.size() < 2) error(189, {f, "2", "254"}, e.line);
+        // the result type by precedence among the choices, each converted when chosen
+        for (std::size_t i = 1; i < a.size(); ++i)
+            if (!a[i].isNull) t.type = higherOf(t.type, a[i].type);
+        if (t.type.id == TypeId::Unknown) t.type = SqlType{TypeId::Int};
+        std::string sql = "(CASE " + asInt(a[0]).sql;
+        for (std::size_t i = 1; i < a.size(); ++i) {
+            Typed x = a[i];
+            if (!x.isNull && x.type.isCharacter() != t.type.isCharacter()) x = convertWhenTaken(x, t.type, e.line);
+            sql += " WHEN " + std::to_string(i) + " THEN " + x.sql;
+        }
+        t.sql = sql + " END)";
     } else if (f == "ascii" || f == "unicode") {
         need(1, 1);
         t.type = SqlType{TypeId::Int};

@@ -885,6 +885,57 @@ void fnLog(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     sqlite3_result_double(ctx, r);
 }
 
+// tsql_stuff(text, start, length, insert): NULL when start is outside the text or length negative.
+void fnStuff(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (anyNull(3, argv)) { sqlite3_result_null(ctx); return; }
+    auto c = chars(textOf(argv[0]));
+    std::int64_t start = sqlite3_value_int64(argv[1]);
+    std::int64_t length = sqlite3_value_int64(argv[2]);
+    std::int64_t n = static_cast<std::int64_t>(c.size());
+    if (start < 1 || start > n || length < 0) { sqlite3_result_null(ctx); return; }
+    std::int64_t end = std::min(n, start - 1 + length);
+    std::string out = joinChars(c, 0, static_cast<std::size_t>(start - 1));
+    if (sqlite3_value_type(argv[3]) != SQLITE_NULL) out += textOf(argv[3]);
+    out += joinChars(c, static_cast<std::size_t>(end), static_cast<std::size_t>(n));
+    resultText(ctx, out);
+}
+
+// tsql_quotename(text[, quote]): delimited with [] (or the quote given), closing ones doubled.
+void fnQuotename(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (anyNull(argc, argv)) { sqlite3_result_null(ctx); return; }
+    std::string_view s = textOf(argv[0]);
+    std::string q = argc > 1 ? std::string(textOf(argv[1])) : "[";
+    if (chars(s).size() > 128 || q.size() != 1) { sqlite3_result_null(ctx); return; }
+    char open = q[0], close = open;
+    if (open == '[' || open == ']') { open = '['; close = ']'; }
+    else if (open == '(' || open == ')') { open = '('; close = ')'; }
+    else if (open == '<' || open == '>') { open = '<'; close = '>'; }
+    else if (open == '{' || open == '}') { open = '{'; close = '}'; }
+    else if (open != '\'' && open != '"' && open != '`') { sqlite3_result_null(ctx); return; }
+    std::string out(1, open);
+    for (char ch : s) {
+        out += ch;
+        if (ch == close) out += ch;
+    }
+    out += close;
+    resultText(ctx, out);
+}
+
+// tsql_concat_ws(separator, value, ...): the values that are not NULL, separated.
+void fnConcatWs(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) { sqlite3_result_null(ctx); return; }
+    std::string sep(textOf(argv[0]));
+    std::string out;
+    bool first = true;
+    for (int i = 1; i < argc; ++i) {
+        if (sqlite3_value_type(argv[i]) == SQLITE_NULL) continue;
+        if (!first) out += sep;
+        first = false;
+        out += textOf(argv[i]);
+    }
+    resultText(ctx, out);
+}
+
 // tsql_cte_level(level, max): the level of a row a recursive common table
 // expression produces; past max (0: no limit) the statement ends with 530.
 void fnCteLevel(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -961,6 +1012,10 @@ const Scalar kScalars[] = {
     {"tsql_round", 3, fnRound, true},
     {"tsql_cte_level", 2, fnCteLevel, true},
     {"tsql_str", 3, fnStr, true},
+    {"tsql_stuff", 4, fnStuff, true},
+    {"tsql_quotename", 1, fnQuotename, true},
+    {"tsql_quotename", 2, fnQuotename, true},
+    {"tsql_concat_ws", -1, fnConcatWs, true},
     {"tsql_log", 1, fnLog, true},
     {"tsql_log", 2, fnLog, true},
 };

@@ -119,6 +119,13 @@ TEST_F(ServerRules, ExpressionValuesAndTypes) {
         {"select cast(3e9 as int)", "E8115"},
         {"select left('abc', -1)", "E536"},
         {"select substring('abc', 1, -1)", "E537"},
+        // string helpers of newer and older scripts
+        {"select stuff('abcdef', 2, 3, 'X'), stuff('abc', 5, 1, 'x'), stuff('abc', 2, 0, '-'), stuff('abc', 1, 9, null)",
+         "[aXef,NULL,a-bc,]"},
+        {"select quotename('a]b'), quotename('x', ''''), quotename('x', '('), quotename('x', 'a')",
+         "[[a]]b],'x',(x),NULL]"},
+        {"select concat_ws('-', 'a', null, 'b'), concat_ws(', ', null, null, 'c'), pi() * 0", "[a-b,c,0]"},
+        {"select choose(2, 'a', 'b', 'c'), choose(5, 1, 2), choose(1, 1, 'x')", "[b,NULL,1]"},
         // DATALENGTH of fixed-size types
         {"select datalength(cast(1 as bigint)), datalength(cast(1 as smallint)), datalength(cast(1 as tinyint)), "
          "datalength(1), datalength(getdate()), datalength(N'ab'), datalength(cast(null as int))",
