@@ -196,6 +196,11 @@ public:
     int savepointDepth_ = 0;
     std::vector<const catalog::Object*> triggerStack_;
     std::set<std::string> captureTables_;
+    struct CaptureShape {
+        std::uint64_t version = 0;
+        std::string columns, suffix;
+    };
+    std::unordered_map<std::int64_t, CaptureShape> captureShapes_;  // table id -> its capture columns
     std::set<std::string> dirtyCaptures_;  // capture tables holding rows of an earlier statement
     std::unordered_map<std::string, sqlite3_stmt*> internalStmts_;
     std::unordered_map<std::string, CachedBatch> planCache_;

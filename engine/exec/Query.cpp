@@ -405,11 +405,17 @@ Flow Engine::runSelect(const ast::Stmt& s, Frame& f) {
 
 std::string Engine::captureTable(char kind, int level, const catalog::Object& table) {
     // The columns are part of the name: after ALTER TABLE the rows go to a table of the new shape.
-    std::string columns;
-    for (const auto& c : table.columns)
-        columns += translate::quoteIdent(c.name) + " " + translate::sqliteColumnType(c.type) + ", ";
+    auto& shape = captureShapes_[table.id];
+    if (shape.version != catalog_.version() || shape.columns.empty()) {
+        shape.columns.clear();
+        for (const auto& c : table.columns)
+            shape.columns += translate::quoteIdent(c.name) + " " + translate::sqliteColumnType(c.type) + ", ";
+        shape.suffix = std::to_string(std::hash<std::string>{}(shape.columns) % 1000000007);
+        shape.version = catalog_.version();
+    }
+    const std::string& columns = shape.columns;
     std::string name = std::string(kind == 'I' ? "qm_ins_" : "qm_del_") + std::to_string(level) + "_" +
-                       std::to_string(table.id) + "_" + std::to_string(std::hash<std::string>{}(columns) % 1000000007);
+                       std::to_string(table.id) + "_" + shape.suffix;
     if (!captureTables_.count(name)) {
         std::string sql = "CREATE TEMP TABLE IF NOT EXISTS " + translate::quoteIdent(name) + " (" + columns;
         sql += "qm_rowid INTEGER)";
