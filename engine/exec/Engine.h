@@ -135,7 +135,7 @@ public:
     translate::Environment environment(Frame& f);
     void prepare(Compiled& c);
     // borrow: text of variables is bound without a copy; the caller steps the statement
-    // while no variable can change and clears the bindings after.
+    // while no variable can change, and binds again before any later step.
     void bind(sqlite3_stmt* st, const std::vector<translate::ParamRef>& params, Frame& f, bool borrow = false);
     Value paramValue(const translate::ParamRef& p, Frame& f, SqlType* type);
     [[noreturn]] void sqliteFailure(int rc, const char* action, const catalog::Object* table,

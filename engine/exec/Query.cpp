@@ -718,10 +718,11 @@ Flow Engine::runDml(const ast::Stmt& s, Frame& f) {
             sqlite3_reset(c.stmt);
             if (rc != SQLITE_DONE) sqliteFailure(rc, action, &table, &c, &f);
         } else {
+            // Variables' text is bound in place: every run binds all parameters again before
+            // stepping, so what stays bound after the run is never read.
             bind(c.stmt, c.dml.main.params, f, true);
             rc = sqlite3_step(c.stmt);
             sqlite3_reset(c.stmt);
-            sqlite3_clear_bindings(c.stmt);
             if (rc != SQLITE_DONE) sqliteFailure(rc, action, &table, &c, &f);
             n = sqlite3_changes64(db_);
         }
