@@ -123,10 +123,11 @@ void Engine::sqliteFailure(int rc, const char* action, const catalog::Object* ta
     if (rc == SQLITE_CONSTRAINT_PRIMARYKEY || rc == SQLITE_CONSTRAINT_UNIQUE) {
         std::string key;
         bool isPk = true;
+        std::vector<std::string> failedColumns;
         if (table) {
             // which key: the columns listed after "failed: "
             auto pos = err.find("failed: ");
-            std::vector<std::string> cols;
+            std::vector<std::string>& cols = failedColumns;
             if (pos != std::string::npos) {
                 std::string list = err.substr(pos + 8);
                 std::size_t b = 0;
@@ -171,6 +172,46 @@ void Engine::sqliteFailure(int rc, const char* action, const catalog::Object* ta
             RuntimeError e{m};
             e.terminated = true;
             throw e;
+        }
+        if (table && !isPk && !failedColumns.empty()) {
+            // not a UNIQUE constraint but an index made by CREATE UNIQUE INDEX: 2601 names it
+            auto same = [&](const std::vector<std::string>& a) {
+                if (a.size() != failedColumns.size()) return false;
+                for (std::size_t i = 0; i < a.size(); ++i)
+                    if (!lex::iequals(a[i], failedColumns[i])) return false;
+                return true;
+            };
+            bool constraint = false;
+            for (const auto& u : table->uniques) constraint = constraint || same(u);
+            std::string prefix = "qm_ix_" + lex::lower(table->name) + "_";
+            std::string index;
+            sqlite3_stmt* list = nullptr;
+            if (!constraint && sqlite3_prepare_v2(db_, ("PRAGMA index_list(" + translate::quoteIdent(table->name) + ")").c_str(),
+                                                  -1, &list, nullptr) == SQLITE_OK) {
+                while (index.empty() && sqlite3_step(list) == SQLITE_ROW) {
+                    std::string ix = reinterpret_cast<const char*>(sqlite3_column_text(list, 1));
+                    if (sqlite3_column_int(list, 2) == 0 || ix.rfind(prefix, 0) != 0) continue;
+                    std::vector<std::string> ixCols;
+                    sqlite3_stmt* info = nullptr;
+                    if (sqlite3_prepare_v2(db_, ("PRAGMA index_info(" + translate::quoteIdent(ix) + ")").c_str(), -1, &info,
+                                           nullptr) == SQLITE_OK)
+                        while (sqlite3_step(info) == SQLITE_ROW)
+                            ixCols.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(info, 2)));
+                    sqlite3_finalize(info);
+                    if (same(ixCols)) index = ix.substr(prefix.size());
+                }
+            }
+            sqlite3_finalize(list);
+            if (!index.empty()) {
+                Message m = qmError(2601, {"dbo." + table->name, index, key});
+                if (key.empty()) {
+                    auto cut = m.text.find("重复键值为");
+                    if (cut != std::string::npos) m.text = m.text.substr(0, cut);
+                }
+                RuntimeError e{m};
+                e.terminated = true;
+                throw e;
+            }
         }
         Message m = qmError(2627, {isPk ? "PRIMARY KEY" : "UNIQUE KEY", name, "dbo." + (table ? table->name : ""), key});
         if (key.empty()) {

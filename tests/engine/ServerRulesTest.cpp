@@ -292,6 +292,11 @@ TEST_F(ServerRules, UniqueKeysAdmitOneNull) {
     RecordingSink dup = run("insert v values (null, 2)");
     ASSERT_EQ(dup.errorNumbers(), std::vector<int>{2601});
     EXPECT_NE(dup.messages[0].text.find("ix_v_a"), std::string::npos) << dup.messages[0].text;
+    ok("insert v values (4, 4)");
+    RecordingSink again = run("insert v values (4, 5)");
+    ASSERT_EQ(again.errorNumbers(), std::vector<int>{2601}) << again.allText();
+    EXPECT_NE(again.messages[0].text.find("ix_v_a"), std::string::npos) << again.messages[0].text;
+    ok("delete v where a = 4");
     ok("drop index v.ix_v_a");
     ok("insert v values (null, 2)");
     EXPECT_EQ(run("create unique index ix_v_a on v (a)").errorNumbers(), std::vector<int>{1505});
