@@ -160,5 +160,12 @@ TEST_F(Conformance, UniqueAllowsOneNull) {
     check({{"insert u values (null); insert u values (null)", "(1) E2627"}});
 }
 
+TEST_F(Conformance, IdentityInsert) {
+    setup({"create table i (id int identity(1,1) primary key, v varchar(5))", "insert i (v) values ('a')"});
+    check({
+        {"set identity_insert i on; insert i (v) values ('z')", "E545"},
+    });
+}
+
 }  // namespace
 }  // namespace qmconf

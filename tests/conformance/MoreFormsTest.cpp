@@ -128,5 +128,10 @@ TEST_F(Conformance, NumericLimitsAndRounding) {
     });
 }
 
+TEST_F(Conformance, TruncateResetsIdentity) {
+    setup({"create table d (id int identity(1,1), v int)", "insert d (v) values (1), (2)"});
+    check({{"truncate table d; insert d (v) values (3); select id from d", "(1) [1] (1)"}});
+}
+
 }  // namespace
 }  // namespace qmconf

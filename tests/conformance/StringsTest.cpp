@@ -89,5 +89,9 @@ TEST_F(Conformance, CaseConvertsOnlyTheChosenBranch) {
     });
 }
 
+TEST_F(Conformance, Quotename) {
+    check({{"select quotename('a]b'), quotename('x', '''')", "[[a]]b],'x'] (1)"}});
+}
+
 }  // namespace
 }  // namespace qmconf

@@ -226,5 +226,9 @@ TEST_F(Conformance, StrFunction) {
     check({{"select str(3.14159, 6, 2), str(12), str(123456, 3)", "[  3.14,        12,***] (1)"}});
 }
 
+TEST_F(Conformance, MathDomainErrors) {
+    check({{"select power(10, 10)", "E232"}, {"select log(0)", "E3623"}});
+}
+
 }  // namespace
 }  // namespace qmconf
