@@ -621,6 +621,14 @@ private:
         expectOp(")");
     }
 
+    // Inside CREATE PROCEDURE/FUNCTION/TRIGGER (RETURN may give a value there).
+    int moduleDepth_ = 0;
+    struct ModuleScope {
+        int& depth;
+        explicit ModuleScope(int& d) : depth(d) { ++depth; }
+        ~ModuleScope() { --depth; }
+    };
+
     SelectPtr parseSelect() {
         DepthGuard g(*this);
         SelectPtr head;
@@ -1076,7 +1084,15 @@ private:
         if (kw == "return") {
             auto s = newStmt(StmtKind::Return, start);
             ++pos_;
-            if (startsExpression()) s->expr = parseExpr();
+            if (startsExpression()) {
+                // a value is returned only by procedures and functions
+                if (moduleDepth_ == 0) {
+                    Message m = qmError(178);
+                    m.line = static_cast<int>(toks_[start].line);
+                    throw SyntaxError{m};
+                }
+                s->expr = parseExpr();
+            }
             return s;
         }
         if (kw == "break" || kw == "continue") {
@@ -1685,6 +1701,7 @@ private:
     }
 
     StmtPtr parseCreateProc(std::size_t start) {
+        ModuleScope module(moduleDepth_);
         auto s = newStmt(StmtKind::CreateProc, start);
         s->target = qualifiedName();
         if (acceptOp(";")) integerToken();  // numbered procedures: name;1
@@ -1715,6 +1732,7 @@ private:
 
     // CREATE FUNCTION name ([@p type [= default], ...]) RETURNS type [WITH ...] [AS] BEGIN ... END
     StmtPtr parseCreateFunction(std::size_t start) {
+        ModuleScope module(moduleDepth_);
         auto s = newStmt(StmtKind::CreateFunction, start);
         s->target = qualifiedName();
         expectOp("(");
@@ -1759,6 +1777,7 @@ private:
     }
 
     StmtPtr parseCreateTrigger(std::size_t start) {
+        ModuleScope module(moduleDepth_);
         auto s = newStmt(StmtKind::CreateTrigger, start);
         s->target = qualifiedName();
         expectKw("on");

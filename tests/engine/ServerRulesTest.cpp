@@ -165,6 +165,16 @@ TEST_F(ServerRules, HavingWithoutGroupBy) {
     EXPECT_EQ(outcome(run("select count(*) from dup having count(*) > 1")), "[2]");
 }
 
+TEST_F(ServerRules, ReturnValueOnlyInModules) {
+    RecordingSink r = run("print 'before'; return 5");
+    EXPECT_EQ(r.errorNumbers(), std::vector<int>{178});
+    EXPECT_EQ(r.messages.size(), 1u) << r.allText();  // nothing of the batch ran
+    EXPECT_TRUE(run("print 'a'; return; print 'b'").errorNumbers().empty());
+    ok("create proc rv as return 7");
+    ok("create function fv () returns int as begin return 8 end");
+    EXPECT_EQ(scalar("declare @r int; exec @r = rv; select @r + dbo.fv()"), "15");
+}
+
 TEST_F(ServerRules, TopPercent) {
     ok("create table s (id int)");
     ok("insert s values (1), (2), (3), (4)");
