@@ -521,6 +521,35 @@ DmlPlan Translator::update(const ast::Stmt& s, bool capture) {
     return plan;
 }
 
+// How many base tables a SELECT's FROM references: views, derived tables and common
+// tables count the tables of their own FROM.
+static int baseTablesInFrom(Translator::Impl& impl, const ast::Select& sel, int depth);
+static int baseTablesInRef(Translator::Impl& impl, const ast::Select& sel, const ast::TableRef& r, int depth) {
+    switch (r.kind) {
+    case ast::TableRef::Join:
+        return baseTablesInRef(impl, sel, *r.left, depth) + baseTablesInRef(impl, sel, *r.right, depth);
+    case ast::TableRef::Derived:
+        return r.select ? baseTablesInFrom(impl, *r.select, depth + 1) : 0;
+    case ast::TableRef::Named: break;
+    }
+    if (r.parts.size() == 1)
+        for (const auto& c : sel.with)
+            if (lex::iequals(c.name, r.parts.back()) && c.select) return baseTablesInFrom(impl, *c.select, depth + 1);
+    catalog::Object* obj = impl.env.catalog->find(r.parts.back());
+    if (obj && obj->kind == catalog::ObjectKind::View && depth < 32) {
+        if (impl.env.resolveView) impl.env.resolveView(*obj);
+        if (obj->module && obj->module->create().select)
+            return baseTablesInFrom(impl, *obj->module->create().select, depth + 1);
+    }
+    return 1;
+}
+static int baseTablesInFrom(Translator::Impl& impl, const ast::Select& sel, int depth) {
+    int n = 0;
+    for (const auto& f : sel.from)
+        if (f) n += baseTablesInRef(impl, sel, *f, depth);
+    return n;
+}
+
 DmlPlan Translator::remove(const ast::Stmt& s, bool capture) {
     DmlPlan plan;
     plan.action = 'D';
@@ -546,13 +575,17 @@ DmlPlan Translator::remove(const ast::Stmt& s, bool capture) {
     catalog::Object& table = *target.table;
     plan.table = &table;
     if (target.view) {
-        // DELETE through a view needs exactly one base table in its FROM
+        // DELETE through a view needs exactly one base table in its FROM (through the
+        // views and derived tables it is built on), whatever table its columns come from
         std::string base;
         for (const auto& vc : target.view->columns) {
             if (vc.baseTable.empty()) continue;
             if (base.empty()) base = vc.baseTable;
             else if (!lex::iequals(base, vc.baseTable)) impl.error(4405, {target.view->name}, s.line);
         }
+        if (target.view->module && target.view->module->create().select &&
+            baseTablesInFrom(impl, *target.view->module->create().select, 0) > 1)
+            impl.error(4405, {target.view->name}, s.line);
     }
     DmlScope ds;
     buildDmlScope(impl, s, target, ds);

@@ -282,5 +282,48 @@ TEST_F(School, InsteadOfTriggersTakeTheStatementsPlace) {
     EXPECT_EQ(run("create trigger second_one on speciality instead of update as print 1").errorNumbers().size(), 1u);
 }
 
+TEST_F(School, DeleteThroughViewNeedsOneBaseTableInItsFrom) {
+    ok("Insert Into score(sno,cno,gmark) values('2001001','1','59')");
+    ok("Insert Into score(sno,cno,gmark) values('2001002','1','50')");
+    ok("Insert Into score(sno,cno,gmark) values('2001003','2','90')");
+    // every column comes from score, but the FROM names more than one table
+    ok("create view scores_of_students as select score.* from score join student on student.sno = score.sno");
+    ok("create view scores_with_course as select s.sno, s.cno, s.gmark from score s, course c where c.cno = s.cno");
+    ok("create view scores_in_derived as select d.sno, d.cno from (select score.sno, score.cno from score "
+       "inner join course on course.cno = score.cno) d");
+    ok("create view over_joined as select sno, cno from scores_of_students");
+    struct Case {
+        const char* sql;
+        std::vector<int> errors;
+    } refused[] = {
+        {"delete scores_of_students where sno = '2001001'", {4405}},
+        {"delete from scores_of_students", {4405}},
+        {"delete scores_with_course where cno = '2'", {4405}},
+        {"delete scores_in_derived", {4405}},
+        {"delete over_joined where sno = '2001002'", {4405}},
+        // insert and update name columns of one base table: allowed
+        {"update scores_of_students set gmark = 91 where sno = '2001003'", {}},
+    };
+    for (const auto& c : refused) {
+        RecordingSink r = run(c.sql);
+        EXPECT_EQ(r.errorNumbers(), c.errors) << c.sql << "\n" << r.allText();
+        if (!c.errors.empty()) {
+            ASSERT_FALSE(r.messages.empty()) << c.sql;
+            EXPECT_NE(r.messages[0].text.find("不可更新，因为修改会影响多个基表"), std::string::npos) << c.sql;
+        }
+    }
+    EXPECT_EQ(scalar("select gmark from score where sno = '2001003'"), "91");
+    // nothing was deleted
+    EXPECT_EQ(column("select sno + ':' + cno from score order by sno"),
+              (std::vector<std::string>{"2001001:1", "2001002:1", "2001003:2"}));
+    EXPECT_EQ(notices("2001001").size(), 1u);
+    // one base table: the delete goes through and fires score's delete trigger
+    auto d = run("delete  VIEW_Scort   where  sno = '2001001' and cno='1'");
+    EXPECT_TRUE(d.errorNumbers().empty()) << d.allText();
+    EXPECT_TRUE(notices("2001001").empty());
+    EXPECT_EQ(notices("2001002").size(), 1u);
+    EXPECT_EQ(column("select sno from score order by sno"), (std::vector<std::string>{"2001002", "2001003"}));
+}
+
 }  // namespace
 }  // namespace qmtest
