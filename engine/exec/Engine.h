@@ -155,6 +155,9 @@ public:
     Value evaluate(const ast::Stmt& s, int part, const ast::Expr& e, Frame& f, const SqlType* target, SqlType* type);
     bool evaluateCondition(const ast::Stmt& s, int part, const ast::Expr& e, Frame& f);
     void assign(Frame& f, const std::string& name, const Value& v, const SqlType& from, int line);
+    // SELECT @v = ... in progress: qm_var('@v') reads its variables as they are now
+    Frame* assignFrame_ = nullptr;
+    void readVariable(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 
     Flow runExec(const ast::Stmt& s, Frame& f);
     Flow runExecuteSql(const ast::Stmt& s, Frame& f);

@@ -390,6 +390,12 @@ Flow Engine::runSelect(const ast::Stmt& s, Frame& f) {
     std::int64_t n = 0;
     int rc;
     if (!c.query.assignVars.empty()) {
+        struct LiveFrame {
+            Frame*& slot;
+            Frame* saved;
+            ~LiveFrame() { slot = saved; }
+        } live{assignFrame_, assignFrame_};
+        assignFrame_ = &f;
         while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
             ++n;
             for (std::size_t i = 0; i < c.query.assignVars.size(); ++i) {

@@ -1111,10 +1111,41 @@ void udfThunk(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     static_cast<Engine*>(sqlite3_user_data(ctx))->callFunction(ctx, argc, argv);
 }
 
+void varThunk(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    static_cast<Engine*>(sqlite3_user_data(ctx))->readVariable(ctx, argc, argv);
+}
+
 }  // namespace
 
 void registerUdf(sqlite3* db, Engine* engine) {
     sqlite3_create_function_v2(db, "qm_udf", -1, SQLITE_UTF8, engine, udfThunk, nullptr, nullptr, nullptr);
+    // not deterministic: read again for every row
+    sqlite3_create_function_v2(db, "qm_var", 1, SQLITE_UTF8, engine, varThunk, nullptr, nullptr, nullptr);
+}
+
+void Engine::readVariable(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (argc < 1 || !assignFrame_) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    const unsigned char* n = sqlite3_value_text(argv[0]);
+    auto it = assignFrame_->vars.find(n ? reinterpret_cast<const char*>(n) : "");
+    if (it == assignFrame_->vars.end()) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    const Value& v = it->second.value;
+    switch (v.kind) {
+    case ValueKind::Null: sqlite3_result_null(ctx); break;
+    case ValueKind::Integer: sqlite3_result_int64(ctx, v.integer); break;
+    case ValueKind::Real: sqlite3_result_double(ctx, v.real); break;
+    case ValueKind::Text:
+        sqlite3_result_text(ctx, v.bytes.data(), static_cast<int>(v.bytes.size()), SQLITE_TRANSIENT);
+        break;
+    case ValueKind::Blob:
+        sqlite3_result_blob(ctx, v.bytes.data(), static_cast<int>(v.bytes.size()), SQLITE_TRANSIENT);
+        break;
+    }
 }
 
 void Engine::callFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {

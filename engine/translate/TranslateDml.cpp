@@ -12,6 +12,13 @@ namespace quillmere::engine::translate {
 using ast::Expr;
 using ast::ExprKind;
 
+// The variables of `names` an expression reads (not inside its subqueries).
+static void collectVariables(const ast::Expr& e, const std::set<std::string>& names, std::set<std::string>& found) {
+    if (e.kind == ast::ExprKind::Variable && names.count(e.op)) found.insert(e.op);
+    for (const auto& a : e.args)
+        if (a) collectVariables(*a, names, found);
+}
+
 Query Translator::select(const ast::Select& s) {
     Query q;
     Impl impl(env_, q.params);
@@ -19,6 +26,14 @@ Query Translator::select(const ast::Select& s) {
     bool assigning = !s.items.empty() && !s.items.front().assignVar.empty();
     for (const auto& it : s.items)
         if (assigning == it.assignVar.empty()) impl.error(141, {}, s.line);
+    if (assigning && !s.setNext && s.groupBy.empty() && !s.having && !s.distinct) {
+        // a variable assigned here and read by an item sees the previous row's value
+        std::set<std::string> assigned;
+        for (const auto& it : s.items) assigned.insert(it.assignVar);
+        for (const auto& it : s.items)
+            if (it.expr) collectVariables(*it.expr, assigned, impl.liveVars);
+        if (!impl.liveVars.empty()) impl.accumulateOrder = &s;
+    }
     q.sql = impl.selectSql(s, nullptr, out);
     for (const auto& o : out) {
         ResultColumn c;

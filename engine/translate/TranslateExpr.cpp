@@ -248,6 +248,12 @@ Typed Translator::Impl::expr(const Expr& e, Scope& scope) {
     case ExprKind::Variable: {
         const SqlType* ty = env.variableType ? env.variableType(e.op) : nullptr;
         if (!ty) error(137, {e.op}, e.line);
+        if (liveVars.count(e.op)) {
+            Typed t;
+            t.sql = "qm_var('" + e.op + "')";
+            t.type = *ty;
+            return t;
+        }
         ParamRef p;
         p.kind = ParamKind::Variable;
         p.name = e.op;

@@ -3,6 +3,7 @@
 
 #include "engine/translate/Translator.h"
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,10 @@ struct Translator::Impl {
     std::string rowidColumn = "rowid";  // "qm_rowid" when it comes through an inner view
     int rowidMatches = 0;
     bool windowBase = false;
+    // SELECT @s = @s + col: the assigned variables are read row by row (qm_var), and
+    // the ORDER BY of accumulateOrder becomes a window so rows are computed in order.
+    std::set<std::string> liveVars;
+    const ast::Select* accumulateOrder = nullptr;
 
     Impl(Environment& e, std::vector<ParamRef>& p) : env(e), params(p), literals(e.literals) {}
 

@@ -579,6 +579,9 @@ std::string Translator::Impl::selectSql(const ast::Select& s, Scope* outer, std:
     };
     const std::string core = sql;
     if (!s.setNext) {
+        const bool ordered = &s == accumulateOrder && !s.orderBy.empty();
+        std::string orderSql;
+        std::swap(sql, orderSql);
         if (!s.orderBy.empty()) {
             sql += " ORDER BY ";
             for (std::size_t i = 0; i < s.orderBy.size(); ++i) {
@@ -605,6 +608,15 @@ std::string Translator::Impl::selectSql(const ast::Select& s, Scope* outer, std:
                 }
                 sql += term + (item.desc ? " DESC" : "");
             }
+        }
+        std::swap(sql, orderSql);
+        if (ordered) {
+            // each row's values are computed as it comes out, in this order
+            auto pos = sql.find(" FROM ");
+            if (pos == std::string::npos) pos = sql.size();
+            sql.insert(pos, ", row_number() OVER (" + orderSql.substr(1) + ") AS qm_ord");
+        } else {
+            sql += orderSql;
         }
         if (s.offset) {
             if (s.top) error(10741, {}, s.line);

@@ -185,6 +185,39 @@ TEST_F(Language, VariablesAndControlFlow) {
     EXPECT_TRUE(n.events[3].shown);
 }
 
+TEST_F(Language, SelectAssignmentSeesThePreviousRow) {
+    ok("create table w (id int primary key, name varchar(10), n int)");
+    ok("insert w values (1, 'c', 10), (2, 'a', 1), (3, 'b', 100), (4, 'd', null)");
+    struct Case {
+        const char* batch;
+        const char* expected;
+    } cases[] = {
+        // every row adds to what the rows before it left
+        {"declare @s varchar(100) = '' select @s = @s + name from w where id < 4 order by name select @s", "abc"},
+        {"declare @s varchar(100) = '' select @s = @s + name from w where id < 4 order by name desc select @s", "cba"},
+        {"declare @s varchar(100) = '' select @s = @s + name + ',' from w where id < 4 order by id select @s",
+         "c,a,b,"},
+        {"declare @s varchar(100) = '>' select @s = name + @s from w where name is not null order by n select @s",
+         "bcad>"},
+        {"declare @n int = 0 select @n = @n + n from w where n is not null select @n", "111"},
+        {"declare @s varchar(100) = '' select top 2 @s = @s + name from w order by name select @s", "ab"},
+        {"declare @n int = 5 select @n = @n * 2 + n from w where id in (1, 2) order by id select @n", "41"},
+        {"declare @n int = 0 select @n = @n + n from w order by id select @n", "NULL"},  // NULL + n is NULL
+        {"declare @n int = 0, @k int = 0 select @n = @n + n, @k = @k + 1 from w where n > 5 order by n select "
+         "cast(@n as varchar) + '/' + cast(@k as varchar)",
+         "110/2"},
+        // a plain assignment keeps the last row, and no row leaves the variable alone
+        {"declare @v varchar(10) = 'x' select @v = name from w order by id select @v", "d"},
+        {"declare @v varchar(10) = 'x' select @v = name from w order by id desc select @v", "c"},
+        {"declare @v varchar(10) = 'x' select @v = name from w where id > 9 select @v", "x"},
+        {"declare @s varchar(10) = 'x' select @s = @s + name from w where id > 9 order by name select @s", "x"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(scalar(c.batch), c.expected) << c.batch;
+    // the same batch run again starts from its own declaration
+    EXPECT_EQ(scalar("declare @s varchar(100) = '' select @s = @s + name from w where id < 4 order by name select @s"),
+              "abc");
+}
+
 TEST_F(Language, IdentityDefaultsAndInsertSelect) {
     EXPECT_EQ(column("select id from emp order by id"), (std::vector<std::string>{"1", "2", "3", "4"}));
     ok("insert into emp(name) select name + '2' from emp where dept = 'A01'");
