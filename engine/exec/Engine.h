@@ -115,6 +115,9 @@ public:
     std::vector<std::string> primaryKey(std::string_view table) const override;
     std::optional<std::vector<ResultColumn>> columns(std::string_view object) const override;
 
+    void resetAfterBatchError();
+    void endBatchWithError(const Message& m, ResultSink& sink);
+
     // ---- used by the executor's parts ----
     Flow runStatements(const std::vector<ast::StmtPtr>& list, Frame& f);
     Flow runStatement(const ast::Stmt& s, Frame& f);

@@ -189,24 +189,15 @@ BatchStatus Engine::runPreparedOutermost(const ast::Batch& tree, const parse::Li
     try {
         runBatch(tree, literals, parameters, sink, frame);
     } catch (const RuntimeError& e) {
-        cursors_.clear();
-        caught_.clear();
-        tryDepth_ = 0;
-        if (!e.reported) {
+        if (e.reported) {
+            resetAfterBatchError();
+        } else {
             Message m = e.message;
             m.server = options_.serverName;
-            status_.ok = false;
-            if (!status_.firstErrorNumber) status_.firstErrorNumber = m.number;
-            sink.message(m);
+            endBatchWithError(m, sink);
         }
     } catch (const std::exception& e) {
-        cursors_.clear();
-        caught_.clear();
-        tryDepth_ = 0;
-        Message m = internalError(e.what());
-        status_.ok = false;
-        if (!status_.firstErrorNumber) status_.firstErrorNumber = m.number;
-        sink.message(m);
+        endBatchWithError(internalError(e.what()), sink);
     }
     sink_ = nullptr;
     return status_;
@@ -257,24 +248,15 @@ BatchStatus Engine::executeOutermost(std::string_view batch, std::span<const Par
         }
         runBatch(*tree, literals, parameters, sink);
     } catch (const RuntimeError& e) {
-        cursors_.clear();
-        caught_.clear();
-        tryDepth_ = 0;
-        if (!e.reported) {
+        if (e.reported) {
+            resetAfterBatchError();
+        } else {
             Message m = e.message;
             m.server = options_.serverName;
-            status_.ok = false;
-            if (!status_.firstErrorNumber) status_.firstErrorNumber = m.number;
-            sink.message(m);
+            endBatchWithError(m, sink);
         }
     } catch (const std::exception& e) {
-        cursors_.clear();
-        caught_.clear();
-        tryDepth_ = 0;
-        Message m = internalError(e.what());
-        status_.ok = false;
-        if (!status_.firstErrorNumber) status_.firstErrorNumber = m.number;
-        sink.message(m);
+        endBatchWithError(internalError(e.what()), sink);
     }
     sink_ = nullptr;
     return status_;
@@ -295,6 +277,20 @@ void Engine::report(Message m, const ast::Stmt& s, const Frame& f) {
 
 void Engine::emitRowCount(std::int64_t n, const Frame& f) {
     if (sink_) sink_->rowsAffected(n, !nocount_, f.nestLevel);
+}
+
+void Engine::resetAfterBatchError() {
+    cursors_.clear();
+    caught_.clear();
+    tryDepth_ = 0;
+}
+
+// An error that ends the whole batch: reported once, and the batch's status tells it.
+void Engine::endBatchWithError(const Message& m, ResultSink& sink) {
+    resetAfterBatchError();
+    status_.ok = false;
+    if (!status_.firstErrorNumber) status_.firstErrorNumber = m.number;
+    sink.message(m);
 }
 
 Flow Engine::runStatements(const std::vector<ast::StmtPtr>& list, Frame& f) {
