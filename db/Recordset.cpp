@@ -10,6 +10,7 @@
 #include <cctype>
 #include <charconv>
 #include <cstdio>
+#include <deque>
 #include <map>
 #include <memory>
 #include <optional>
@@ -73,17 +74,25 @@ bool comparable(const SqlType& t) {
 
 struct Pending {
     std::vector<Value> values;
-    std::vector<char> changed;
+    // 0 or 1 per column; a string, so that a row of a few columns needs no allocation
+    std::string changed;
     bool deleted = false;
     bool modified() const { return std::find(changed.begin(), changed.end(), 1) != changed.end(); }
+};
+
+// The statement for rows changed alike: its text and where its parameters come from.
+struct WriteShape {
+    std::string sql;
+    std::vector<int> setColumns;    // new values, in column order
+    std::vector<int> whereColumns;  // originals; the NULL ones are written as IS NULL
 };
 
 // One statement of an update batch.
 struct WriteStep {
     std::size_t row;
-    const std::string* sql = nullptr;
-    std::vector<WriteParam> params;
-    std::string table;
+    const Pending* pending = nullptr;
+    const WriteShape* shape = nullptr;
+    const std::string* table = nullptr;
     const std::vector<int>* key = nullptr;
 };
 
@@ -210,7 +219,9 @@ struct Recordset::Impl {
 
     void updateBatch();
     std::vector<WriteStep> plan(Backend& b, std::map<std::string, std::vector<int>>& keyCache);
-    std::map<std::string, std::string> sqlCache;  // statement text by shape, for one batch
+    // statements by shape and the tables written, for one batch
+    std::map<std::string, WriteShape> shapeCache;
+    std::deque<std::string> tableNames;
     std::string keyText(const WriteStep& s) const {
         std::string t;
         for (int c : *s.key) {
@@ -266,84 +277,96 @@ std::vector<WriteStep> Recordset::Impl::plan(Backend& b, std::map<std::string, s
     std::vector<WriteStep> steps;
     steps.reserve(pending.size());
     struct {
-        std::string table;
+        const std::string* table = nullptr;
         const std::vector<int>* key = nullptr;
         bool deleted = false;
-        std::vector<char> changed;
+        std::string changed;
+        std::vector<int> whereColumns;
+        std::vector<int> setColumns;
     } last;
-    std::vector<int> whereColumns;
     std::string shape;
+    const WriteShape* lastShape = nullptr;  // of the row before, with the NULLs among its originals
+    std::string nulls, lastNulls;
     for (const auto& [row, p] : pending) {
         if (!p.deleted && !p.modified()) continue;
         WriteStep s;
         s.row = row;
-        // rows changed in the same columns go to the same table: found once
+        s.pending = &p;
+        // rows changed in the same columns go to the same table, found by the same key
+        // and checked on the same columns: all found once
         if (!last.key || p.deleted != last.deleted || p.changed != last.changed) {
-            last.table = p.deleted ? oneTable([&](int c) { return !data.columns[c].info.baseTable.empty(); })
-                                   : oneTable([&](int c) { return p.changed[c] != 0; });
-            last.key = &keyOf(last.table);
+            std::string table = p.deleted ? oneTable([&](int c) { return !data.columns[c].info.baseTable.empty(); })
+                                          : oneTable([&](int c) { return p.changed[c] != 0; });
+            if (!last.table || *last.table != table) last.table = &tableNames.emplace_back(std::move(table));
+            last.key = &keyOf(*last.table);
             last.deleted = p.deleted;
             last.changed = p.changed;
-        }
-        s.table = last.table;
-        const std::vector<int>& key = *last.key;
-        s.key = &key;
-        // The row is found by its key; an update also checks that the changed columns
-        // still hold what was read (ADO's adCriteriaUpdCols).
-        whereColumns = key;
-        if (!p.deleted)
-            for (int c = 0; c < columns(); ++c)
-                if (p.changed[c] && comparable(data.columns[c].info.type) &&
-                    std::find(key.begin(), key.end(), c) == key.end())
-                    whereColumns.push_back(c);
-        if (whereColumns.empty()) throw DbError::client(msg::kNotUpdatable);
-
-        // Parameters: new values, then the original values that are not NULL.
-        s.params.reserve(whereColumns.size() + (p.deleted ? 0 : p.changed.size()));
-        shape.assign(1, p.deleted ? 'D' : 'U');
-        if (!p.deleted)
-            for (int c = 0; c < columns(); ++c) {
-                shape += p.changed[c] ? 'c' : '-';
-                if (p.changed[c]) s.params.push_back(WriteParam{p.values[c], &data.columns[c]});
-            }
-        shape += '|';
-        for (int c : whereColumns) {
-            Value original = originalValue(row, c);
-            shape += original.isNull() ? 'n' : 'v';  // the where columns follow from table and changes
-            if (!original.isNull()) s.params.push_back(WriteParam{std::move(original), &data.columns[c]});
-        }
-        shape += s.table;
-
-        auto cached = sqlCache.find(shape);
-        if (cached == sqlCache.end()) {
-            std::string sql;
-            int marker = 0;
-            if (p.deleted) {
-                sql = "DELETE FROM " + b.quoteIdentifier(s.table) + " WHERE ";
-            } else {
-                sql = "UPDATE " + b.quoteIdentifier(s.table) + " SET ";
-                bool first = true;
+            const std::vector<int>& key = *last.key;
+            // The row is found by its key; an update also checks that the changed columns
+            // still hold what was read (ADO's adCriteriaUpdCols).
+            last.whereColumns = key;
+            last.setColumns.clear();
+            if (!p.deleted)
                 for (int c = 0; c < columns(); ++c) {
                     if (!p.changed[c]) continue;
-                    if (!first) sql += ", ";
-                    first = false;
-                    sql += b.quoteIdentifier(data.columns[c].info.baseColumn) + " = " + b.parameterMarker(marker++);
+                    last.setColumns.push_back(c);
+                    if (comparable(data.columns[c].info.type) && std::find(key.begin(), key.end(), c) == key.end())
+                        last.whereColumns.push_back(c);
                 }
-                sql += " WHERE ";
-            }
-            bool first = true;
-            for (std::size_t i = 0; i < whereColumns.size(); ++i) {
-                if (!first) sql += " AND ";
-                first = false;
-                sql += b.quoteIdentifier(data.columns[whereColumns[i]].info.baseColumn);
-                // shape holds 'n' or 'v' for each where column after the '|'
-                bool isNull = originalValue(row, whereColumns[i]).isNull();
-                sql += isNull ? std::string(" IS NULL") : " = " + b.parameterMarker(marker++);
-            }
-            cached = sqlCache.emplace(shape, std::move(sql)).first;
+            lastShape = nullptr;
         }
-        s.sql = &cached->second;
-        steps.push_back(std::move(s));
+        s.table = last.table;
+        s.key = last.key;
+        const std::vector<int>& whereColumns = last.whereColumns;
+        if (whereColumns.empty()) throw DbError::client(msg::kNotUpdatable);
+
+        // Parameters: new values, then the original values that are not NULL. Which
+        // originals are NULL is all that can differ from the row before.
+        nulls.clear();
+        for (int c : whereColumns) nulls += data.rows.cell(row, c).isNull() ? 'n' : 'v';
+        if (!lastShape || nulls != lastNulls) {
+            shape.assign(1, p.deleted ? 'D' : 'U');
+            if (!p.deleted)
+                for (int c = 0; c < columns(); ++c) shape += p.changed[c] ? 'c' : '-';
+            shape += '|';
+            shape += nulls;  // the where columns follow from table and changes
+            shape += *s.table;
+
+            auto cached = shapeCache.find(shape);
+            if (cached == shapeCache.end()) {
+                WriteShape ws;
+                ws.setColumns = last.setColumns;
+                ws.whereColumns = whereColumns;
+                std::string& sql = ws.sql;
+                int marker = 0;
+                if (p.deleted) {
+                    sql = "DELETE FROM " + b.quoteIdentifier(*s.table) + " WHERE ";
+                } else {
+                    sql = "UPDATE " + b.quoteIdentifier(*s.table) + " SET ";
+                    bool first = true;
+                    for (int c : last.setColumns) {
+                        if (!first) sql += ", ";
+                        first = false;
+                        sql += b.quoteIdentifier(data.columns[c].info.baseColumn) + " = " + b.parameterMarker(marker++);
+                    }
+                    sql += " WHERE ";
+                }
+                bool first = true;
+                for (std::size_t i = 0; i < whereColumns.size(); ++i) {
+                    if (!first) sql += " AND ";
+                    first = false;
+                    sql += b.quoteIdentifier(data.columns[whereColumns[i]].info.baseColumn);
+                    // shape holds 'n' or 'v' for each where column after the '|'
+                    bool isNull = data.rows.cell(row, whereColumns[i]).isNull();
+                    sql += isNull ? std::string(" IS NULL") : " = " + b.parameterMarker(marker++);
+                }
+                cached = shapeCache.emplace(shape, std::move(ws)).first;
+            }
+            lastShape = &cached->second;
+            lastNulls = nulls;
+        }
+        s.shape = lastShape;
+        steps.push_back(s);
     }
     return steps;
 }
@@ -355,20 +378,46 @@ void Recordset::Impl::updateBatch() {
     if (!held) throw DbError::client(msg::kClosedObject);  // its connection was closed since
     Backend& b = *held;
     std::map<std::string, std::vector<int>> keyCache;  // table -> field indexes of its key
-    sqlCache.clear();
+    shapeCache.clear();
+    tableNames.clear();
     std::vector<WriteStep> steps = plan(b, keyCache);
     if (!steps.empty()) {
+        // one parameter list, refilled for each row
+        std::vector<WriteParam> params;
         b.beginTransaction();
         try {
-            for (WriteStep& s : steps) {
-                std::int64_t n = b.write(*s.sql, s.params);  // may take the values out of s.params
+            for (const WriteStep& s : steps) {
+                const WriteShape& shape = *s.shape;
+                params.resize(shape.setColumns.size() + shape.whereColumns.size());
+                std::size_t used = 0;
+                for (int c : shape.setColumns) {
+                    WriteParam& wp = params[used++];
+                    wp.value = s.pending->values[c];  // the pending value stays in case the batch fails
+                    wp.column = &data.columns[c];
+                }
+                for (int c : shape.whereColumns) {
+                    ValueView v = data.rows.cell(s.row, c);
+                    if (v.isNull()) continue;
+                    WriteParam& wp = params[used++];
+                    if (data.textCells && v.kind == ValueKind::Text) {
+                        wp.value = typedFromText(v.bytes, data.columns[c].info.type);
+                    } else {
+                        wp.value.kind = v.kind;
+                        wp.value.integer = v.integer;
+                        wp.value.real = v.real;
+                        wp.value.bytes.assign(v.bytes);
+                    }
+                    wp.column = &data.columns[c];
+                }
+                params.resize(used);
+                std::int64_t n = b.write(shape.sql, params);  // may take the values out of params
                 if (n <= 0) {  // no count at all is no proof the row was found
-                    throw DbError::conflict("无法保存更改：表 '" + s.table + "' 中 " + keyText(s) +
+                    throw DbError::conflict("无法保存更改：表 '" + *s.table + "' 中 " + keyText(s) +
                                             " 的行自读取以来已被其他用户修改或删除。本批更改均未保存，仍保留在记录集中，"
                                             "可以全部取消后重新读取。");
                 }
                 if (n > 1) {
-                    throw DbError::client("无法保存更改：表 '" + s.table + "' 中与 " + keyText(s) +
+                    throw DbError::client("无法保存更改：表 '" + *s.table + "' 中与 " + keyText(s) +
                                           " 相同的行不止一行（该表没有主键，无法唯一确定要更改的行）。本批更改均未保存。");
                 }
             }

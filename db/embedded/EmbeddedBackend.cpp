@@ -106,13 +106,18 @@ std::int64_t EmbeddedBackend::write(const std::string& sql, std::vector<WritePar
         ps[i].value = std::move(params[i].value);
     }
     std::span<const engine::Parameter> used(ps.data(), params.size());
-    auto it = prepared_.find(sql);
-    if (it == prepared_.end()) {
-        if (prepared_.size() >= kPreparedLimit) prepared_.clear();
-        it = prepared_.emplace(sql, session_->prepare(sql)).first;
+    // a batch save sends the same text row after row: the last one is checked first
+    if (!lastPrepared_ || lastSql_ != sql) {
+        auto it = prepared_.find(sql);
+        if (it == prepared_.end()) {
+            if (prepared_.size() >= kPreparedLimit) prepared_.clear();
+            it = prepared_.emplace(sql, session_->prepare(sql)).first;
+        }
+        lastPrepared_ = it->second.get();
+        lastSql_ = sql;
     }
     CollectingSink sink(nullptr);
-    engine::BatchStatus status = it->second->execute(used, sink);
+    engine::BatchStatus status = lastPrepared_->execute(used, sink);
     check(status, sink);
     return sink.lastTopLevelCount();
 }

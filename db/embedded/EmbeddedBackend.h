@@ -35,6 +35,8 @@ private:
     // Write statements read once: a batch save runs the same few texts for many rows.
     std::unordered_map<std::string, std::unique_ptr<engine::PreparedBatch>> prepared_;
     std::vector<engine::Parameter> parameters_;
+    engine::PreparedBatch* lastPrepared_ = nullptr;  // the statement of lastSql_, held in prepared_
+    std::string lastSql_;
 };
 
 }  // namespace quillmere::db
