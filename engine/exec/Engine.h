@@ -115,6 +115,8 @@ public:
     std::vector<std::string> primaryKey(std::string_view table) const override;
     std::optional<std::vector<ResultColumn>> columns(std::string_view object) const override;
 
+    template <class Body>
+    BatchStatus guardBatch(ResultSink& sink, Body&& body);
     void resetAfterBatchError();
     void endBatchWithError(const Message& m, ResultSink& sink);
 

@@ -181,13 +181,14 @@ BatchStatus Engine::runPrepared(const ast::Batch& tree, const parse::Literals& l
     return r;
 }
 
-BatchStatus Engine::runPreparedOutermost(const ast::Batch& tree, const parse::Literals& literals,
-                                         std::span<const Parameter> parameters, ResultSink& sink, ReusedFrame* frame) {
+// Runs the outermost batch: an error escaping it ends the batch and is reported once.
+template <class Body>
+BatchStatus Engine::guardBatch(ResultSink& sink, Body&& body) {
     sink_ = &sink;
     status_ = BatchStatus{};
     loops_ = 0;
     try {
-        runBatch(tree, literals, parameters, sink, frame);
+        body();
     } catch (const RuntimeError& e) {
         if (e.reported) {
             resetAfterBatchError();
@@ -203,11 +204,13 @@ BatchStatus Engine::runPreparedOutermost(const ast::Batch& tree, const parse::Li
     return status_;
 }
 
+BatchStatus Engine::runPreparedOutermost(const ast::Batch& tree, const parse::Literals& literals,
+                                         std::span<const Parameter> parameters, ResultSink& sink, ReusedFrame* frame) {
+    return guardBatch(sink, [&] { runBatch(tree, literals, parameters, sink, frame); });
+}
+
 BatchStatus Engine::executeOutermost(std::string_view batch, std::span<const Parameter> parameters, ResultSink& sink) {
-    sink_ = &sink;
-    status_ = BatchStatus{};
-    loops_ = 0;
-    try {
+    return guardBatch(sink, [&] {
         lex::tokenize(batch, lexed_);
         std::shared_ptr<ast::Batch> tree;
         // the batch's literals (reused storage: the session runs one batch at a time)
@@ -235,8 +238,7 @@ BatchStatus Engine::executeOutermost(std::string_view batch, std::span<const Par
                 status_.firstErrorNumber = error.number;
                 lastError_ = error.number;
                 sink.message(error);
-                sink_ = nullptr;
-                return status_;
+                return;
             }
             if (tree->cacheable && batch.size() < 100000) {
                 if (planCache_.size() >= kPlanCacheLimit) planCache_.clear();
@@ -247,19 +249,7 @@ BatchStatus Engine::executeOutermost(std::string_view batch, std::span<const Par
             }
         }
         runBatch(*tree, literals, parameters, sink);
-    } catch (const RuntimeError& e) {
-        if (e.reported) {
-            resetAfterBatchError();
-        } else {
-            Message m = e.message;
-            m.server = options_.serverName;
-            endBatchWithError(m, sink);
-        }
-    } catch (const std::exception& e) {
-        endBatchWithError(internalError(e.what()), sink);
-    }
-    sink_ = nullptr;
-    return status_;
+    });
 }
 
 void Engine::report(Message m, const ast::Stmt& s, const Frame& f) {
