@@ -13,6 +13,7 @@
 
 #include "engine/Format.h"
 #include "engine/Session.h"
+#include "tests/engine/Harness.h"
 
 #include <gtest/gtest.h>
 
@@ -28,13 +29,7 @@ namespace qmconf {
 
 using namespace quillmere::engine;
 
-struct ResultSetData {
-    std::vector<ResultColumn> columns;
-    std::vector<std::vector<Value>> rows;
-    std::string text(std::size_t row, std::size_t col) const {
-        return formatValue(rows.at(row).at(col).view(), columns.at(col).type);
-    }
-};
+using qmtest::ResultSetData;
 
 class Recorder : public ResultSink {
 public:
@@ -93,24 +88,7 @@ private:
     }
 };
 
-class TempFolder {
-public:
-    TempFolder() {
-        static int counter = 0;
-        path_ = std::filesystem::temp_directory_path() /
-                ("qm-conf-" + std::to_string(::getpid()) + "-" + std::to_string(++counter));
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
+using TempFolder = qmtest::TempDir;
 
 struct Case {
     const char* batch;
